@@ -1,0 +1,76 @@
+#include "app/datetimenumber.h"
+
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace {
+
+const QDate kEpoch(1899, 12, 30);
+constexpr qint64 kSecondsPerDay = 86400;
+
+// Qt's short formats often carry a two-digit year, which reads back into the wrong century.
+QString widenYear(QString format) {
+    static const QRegularExpression year(QStringLiteral("y+"));
+    return format.replace(year, QStringLiteral("yyyy"));
+}
+
+} // namespace
+
+double dateToNumber(const QDate& date) { return double(kEpoch.daysTo(date)); }
+
+double timeToNumber(const QTime& time) { return time.msecsSinceStartOfDay() / 1000 / double(kSecondsPerDay); }
+
+double dateTimeToNumber(const QDateTime& dateTime) {
+    const double days = dateToNumber(dateTime.date());
+    const double fraction = timeToNumber(dateTime.time());
+    return days < 0 ? days - fraction : days + fraction;
+}
+
+QDateTime numberToDateTime(double number) {
+    double whole = 0;
+    const double fraction = std::fabs(std::modf(number, &whole));
+    qint64 seconds = std::llround(fraction * kSecondsPerDay);
+    qint64 days = qint64(whole);
+    if (seconds >= kSecondsPerDay) { // a fraction that rounds up to the next midnight
+        seconds -= kSecondsPerDay;
+        days += number < 0 ? -1 : 1;
+    }
+    return QDateTime(kEpoch.addDays(days), QTime(0, 0).addSecs(int(seconds)));
+}
+
+QString regionalDateFormat(const QLocale& locale) { return widenYear(locale.dateFormat(QLocale::ShortFormat)); }
+
+QString regionalTimeFormat(const QLocale& locale) {
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    // Drop the time-zone part ("t", "tt", ...) with the blanks that join it to the rest.
+    static const QRegularExpression zone(QStringLiteral("\\s*t+\\s*"));
+    format.replace(zone, QStringLiteral(" "));
+    return format.trimmed();
+}
+
+QString dateTimeToRegionalText(const QDateTime& dateTime, const QLocale& locale) {
+    QString text = locale.toString(dateTime.date(), regionalDateFormat(locale));
+    if (dateTime.time() != QTime(0, 0))
+        text += QLatin1Char(' ') + locale.toString(dateTime.time(), regionalTimeFormat(locale));
+    return text;
+}
+
+std::optional<QDateTime> regionalTextToDateTime(const QString& text, const QLocale& locale) {
+    const QString trimmed = text.trimmed();
+    const QString dateFormat = regionalDateFormat(locale);
+    const QDate dateOnly = locale.toDate(trimmed, dateFormat);
+    if (dateOnly.isValid())
+        return QDateTime(dateOnly, QTime(0, 0));
+    // The date format may hold blanks itself, so try each blank as the split point.
+    const QString timeFormat = regionalTimeFormat(locale);
+    for (qsizetype at = trimmed.indexOf(QLatin1Char(' ')); at > 0; at = trimmed.indexOf(QLatin1Char(' '), at + 1)) {
+        const QDate date = locale.toDate(trimmed.left(at), dateFormat);
+        if (!date.isValid())
+            continue;
+        const QTime time = locale.toTime(trimmed.mid(at + 1).trimmed(), timeFormat);
+        if (time.isValid())
+            return QDateTime(date, time);
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+
+#include <optional>
+
+// Date-time numbers: days since 30 December 1899, the fraction is the time of day; 0 means "none".
+// Negative numbers count days backwards while the fraction still runs forward from midnight.
+double dateTimeToNumber(const QDateTime& dateTime);
+QDateTime numberToDateTime(double number);
+double dateToNumber(const QDate& date);
+double timeToNumber(const QTime& time);
+
+// The regional text form: the locale's short date with a four-digit year, a blank and the time with
+// seconds and without a time zone; the time is left out at exactly midnight.
+QString regionalDateFormat(const QLocale& locale = QLocale::system());
+QString regionalTimeFormat(const QLocale& locale = QLocale::system());
+QString dateTimeToRegionalText(const QDateTime& dateTime, const QLocale& locale = QLocale::system());
+// Parses what dateTimeToRegionalText writes (date alone or date and time); nullopt when it cannot.
+std::optional<QDateTime> regionalTextToDateTime(const QString& text, const QLocale& locale = QLocale::system());

@@ -1,0 +1,115 @@
+#include "app/interfacetexts.h"
+
+namespace {
+
+MessageTexts germanTexts() {
+    MessageTexts t;
+    t.MsgListNotFoundAsk = QStringLiteral("Keine Empfängerliste gefunden. Möchten Sie selbst danach suchen?");
+    t.MsgListNotFound = QStringLiteral(" Empfängerliste nicht gefunden!");
+    t.MsgConfirmStart1 = QStringLiteral("Mailing an ");
+    t.MsgConfirmStart2 = QStringLiteral(" Empfänger aus ");
+    t.MsgConfirmStart3 = QStringLiteral(" versenden?");
+    t.MsgEmptyMail = QStringLiteral(" Leere Mail!");
+    t.MsgInvalidAddress = QStringLiteral(" Mailadresse fehlt oder ungültig!");
+    t.MsgMailingAborted = QStringLiteral("Mailing abgebrochen!");
+    t.MsgMailsSent = QStringLiteral(" Mail(s) versendet.");
+    t.MsgDefaultMissingAsk = QStringLiteral("defaultmail.txt nicht gefunden. Neuen Standardtext erstellen?");
+    t.MsgMailError = QStringLiteral(
+        "Fehler beim Mailversand. Bitte prüfen Sie Ihre Firewalleinstellungen und die Internetverbindung!");
+    t.MsgSettingsSaved = QStringLiteral("Einstellungen gespeichert.");
+    t.MsgEnterRecipient = QStringLiteral("Bitte eine Empfängeradresse angeben!");
+    t.MsgAttachAsk = QStringLiteral("Möchten Sie eine Datei anhängen?");
+    t.MsgEnterAccount = QStringLiteral("Bitte zunächst alle Accountdaten ausfüllen!");
+    t.MsgMailingRunning = QStringLiteral("Mailing gestartet. Bitte warten...");
+    t.MsgUpdateFailed =
+        QStringLiteral("Online Update konnte nicht gestartet werden oder vom Benutzer abgebrochen!");
+    return t;
+}
+
+MessageTexts englishTexts() {
+    MessageTexts t;
+    t.MsgListNotFoundAsk = QStringLiteral("Recipient list not found. Do you want to search yourself?");
+    t.MsgListNotFound = QStringLiteral(" recipient list not found!");
+    t.MsgConfirmStart1 = QStringLiteral("Send mailing to ");
+    t.MsgConfirmStart2 = QStringLiteral(" recipients of ");
+    t.MsgConfirmStart3 = QStringLiteral(" ?");
+    t.MsgEmptyMail = QStringLiteral(" Empty mail message!");
+    t.MsgInvalidAddress = QStringLiteral(" Invalid mail address!");
+    t.MsgMailingAborted = QStringLiteral("Mailing aborted!");
+    t.MsgMailsSent = QStringLiteral(" Mail(s) send.");
+    t.MsgDefaultMissingAsk = QStringLiteral("defaultmail.txt not found. Create new default message?");
+    t.MsgMailError = QStringLiteral("Mail error! Check your firewall settings and the internet connection!");
+    t.MsgSettingsSaved = QStringLiteral("Settings saved.");
+    t.MsgEnterRecipient = QStringLiteral("Pls enter a recipient mail address!");
+    t.MsgAttachAsk = QStringLiteral("Do you want to attach a file?");
+    t.MsgEnterAccount = QStringLiteral("Pls enter your account data first!");
+    t.MsgMailingRunning = QStringLiteral("Mailing running. Please wait...");
+    t.MsgUpdateFailed = QStringLiteral("Could not run online update or aborted by user!");
+    return t;
+}
+
+} // namespace
+
+MessageTexts messageTextsFor(int language) {
+    static const MessageTexts german = germanTexts();
+    static const MessageTexts english = englishTexts();
+    return isGerman(language) ? german : english;
+}
+
+const std::vector<ControlText>& mainWindowControlTexts() {
+    using K = ControlText::Kind;
+    static const std::vector<ControlText> table = {
+        {"Label2", K::Caption, QStringLiteral("Mailadresse"), QStringLiteral("Mail address")},
+        {"Label3", K::Caption, QStringLiteral("Passwort"), QStringLiteral("Password")},
+        {"Label5", K::Caption, QStringLiteral("Senden an ..."), QStringLiteral("Send to ...")},
+        {"Label7", K::Caption, QStringLiteral("Thema"), QStringLiteral("Subject")},
+        {"Label8", K::Caption, QStringLiteral("Mitteilung"), QStringLiteral("Message")},
+        {"Label11", K::Caption, QStringLiteral("MailNr.:"), QStringLiteral("Mail No.:")},
+        {"Label12", K::Caption, QStringLiteral("Anhang"), QStringLiteral("Attachment")},
+        {"ToolButton1", K::Hint, QStringLiteral("Empfängerliste"), QStringLiteral("Recipient list")},
+        {"ToolButton2", K::Hint, QStringLiteral("Einstellungen speichern"), QStringLiteral("Save settings")},
+        {"ToolButton3", K::Hint, QStringLiteral("Mailing starten"), QStringLiteral("Run mailing")},
+        {"ToolButton4", K::Hint, QStringLiteral("Mailing stoppen"), QStringLiteral("Abort mailing")},
+        {"ToolButton6", K::Hint, QStringLiteral("Messagetext kopieren"), QStringLiteral("Copy message text")},
+        {"ToolButton7", K::Hint, QStringLiteral("Sprache"), QStringLiteral("Language")},
+        {"ToolButton8", K::Hint, QStringLiteral("Testmail"), QStringLiteral("Test mail")},
+        {"ToolButton11", K::Hint, QStringLiteral("Standard Mailtext öffnen"),
+         QStringLiteral("Open default mail message")},
+        {"ToolButton12", K::Hint, QStringLiteral("Text speichern"), QStringLiteral("Save message")},
+        {"ToolButton13", K::Hint, QStringLiteral("Online Update"), QStringLiteral("Online update")},
+        {"ToolButton14", K::Hint, QStringLiteral("Felder löschen"), QStringLiteral("Delete fields")},
+        {"ToolButton15", K::Hint, QStringLiteral("Über Tarnel"), QStringLiteral("About Tarnel...")},
+        {"ToolButton16", K::Hint, QStringLiteral("Hilfe"), QStringLiteral("Help")},
+        {"ToolButton18", K::Hint, QStringLiteral("Beenden"), QStringLiteral("Quit")},
+        {"ToolButton19", K::Hint, QStringLiteral("Textdatei im Messagefeld öffnen"),
+         QStringLiteral("Open tex file")},
+        {"ToolButtonCheck", K::Hint, QStringLiteral("Prüfe Onlineverbindung"),
+         QStringLiteral("Check internet connection")},
+        {"CheckBox1", K::Caption, QStringLiteral("Nächstes Mailing automatisch starten am:"),
+         QStringLiteral("Start automated mailing at:")},
+        {"Label9", K::Caption, QStringLiteral("Datum"), QStringLiteral("Date")},
+        {"Label10", K::Caption, QStringLiteral("Uhrzeit"), QStringLiteral("Time")},
+    };
+    return table;
+}
+
+QString helpFileName(int language) {
+    return isGerman(language) ? QStringLiteral("tarneld.html") : QStringLiteral("tarnel.html");
+}
+
+QStringList defaultMessageTemplate(int language) {
+    if (isGerman(language))
+        return {QStringLiteral("Sehr geehrte(r) Frau/Herr $PreName $Name,"), QString(),
+                QStringLiteral("vielen Dank, dass Sie sich für unser Produkt entschieden haben."),
+                QStringLiteral("Anbei erhalten Sie Ihre Unterlagen. Bitte bewahren Sie diese sicher auf."),
+                QStringLiteral("Für weiter Fragen stehen wir Ihnen gern zur Verfügung."), QString(),
+                QStringLiteral("Mit freundlichen Grüssen")};
+    return {QStringLiteral("Dear Mrs./Mr. $Prename $Name,"),
+            QString(),
+            QStringLiteral("thank you for registering our product."),
+            QStringLiteral("Enclosed you will find your personal registration key."),
+            QStringLiteral("Feel free to contact us for further information."),
+            QString(),
+            QStringLiteral("Kind Regards")};
+}
+

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// Interface language: 0 is German, every other value English.
+inline bool isGerman(int language) { return language == 0; }
+
+// The texts the main window shows in message boxes and in its status panel. Texts that begin or end
+// with a blank are joined to other text where they are shown; the blanks belong to them.
+struct MessageTexts {
+    QString MsgListNotFoundAsk;
+    QString MsgListNotFound;
+    QString MsgConfirmStart1;
+    QString MsgConfirmStart2;
+    QString MsgConfirmStart3;
+    QString MsgEmptyMail;
+    QString MsgInvalidAddress;
+    QString MsgMailingAborted;
+    QString MsgMailsSent;
+    QString MsgDefaultMissingAsk;
+    QString MsgMailError;
+    QString MsgSettingsSaved;
+    QString MsgEnterRecipient;
+    QString MsgAttachAsk;
+    QString MsgEnterAccount;
+    QString MsgMailingRunning;
+    QString MsgUpdateFailed;
+};
+
+MessageTexts messageTextsFor(int language);
+
+// A caption or tooltip of one of the main window's controls, found by the control's object name.
+struct ControlText {
+    enum Kind { Caption, Hint };
+    const char* control;
+    Kind kind;
+    QString german;
+    QString english;
+
+    const QString& text(int language) const { return isGerman(language) ? german : english; }
+};
+
+const std::vector<ControlText>& mainWindowControlTexts();
+
+// The help file's name in the program's folder.
+QString helpFileName(int language);
+
+// The seven lines of a newly created default message.
+QStringList defaultMessageTemplate(int language);

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs everything the program, its tests and its benchmarks need on Debian 12.
+# Idempotent: packages already installed are skipped, so a second run changes nothing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-translations-l10n libqscintilla2-qt6-dev
+  libcurl4-openssl-dev libgmime-3.0-dev
+  python3 python3-aiosmtpd openssl ca-certificates
+  xvfb xauth fonts-liberation
+  postfix
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+# Postfix is only wanted for its smtp-sink benchmark tool: no mail daemon is configured.
+echo "postfix postfix/main_mailer_type select No configuration" | $sudo debconf-set-selections
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
