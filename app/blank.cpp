@@ -1,7 +1,9 @@
 #include "app/blank.h"
 
 namespace {
-bool isTrimmed(QChar c) { return c.unicode() <= 32; }
+bool isTrimmed(QChar c) {
+    return c.unicode() <= 32;
+}
 } // namespace
 
 QString trimBlank(const QString& text) {
@@ -16,7 +18,6 @@ QString trimBlank(const QString& text) {
 
 bool isBlank(const QString& text) {
     for (QChar c : text)
-        if (!isTrimmed(c))
-            return false;
+        if (!isTrimmed(c)) return false;
     return true;
 }

@@ -17,9 +17,13 @@ QString widenYear(QString format) {
 
 } // namespace
 
-double dateToNumber(const QDate& date) { return double(kEpoch.daysTo(date)); }
+double dateToNumber(const QDate& date) {
+    return double(kEpoch.daysTo(date));
+}
 
-double timeToNumber(const QTime& time) { return time.msecsSinceStartOfDay() / 1000 / double(kSecondsPerDay); }
+double timeToNumber(const QTime& time) {
+    return time.msecsSinceStartOfDay() / 1000 / double(kSecondsPerDay);
+}
 
 double dateTimeToNumber(const QDateTime& dateTime) {
     const double days = dateToNumber(dateTime.date());
@@ -39,7 +43,9 @@ QDateTime numberToDateTime(double number) {
     return QDateTime(kEpoch.addDays(days), QTime(0, 0).addSecs(int(seconds)));
 }
 
-QString regionalDateFormat(const QLocale& locale) { return widenYear(locale.dateFormat(QLocale::ShortFormat)); }
+QString regionalDateFormat(const QLocale& locale) {
+    return widenYear(locale.dateFormat(QLocale::ShortFormat));
+}
 
 QString regionalTimeFormat(const QLocale& locale) {
     QString format = locale.timeFormat(QLocale::LongFormat);
@@ -60,17 +66,15 @@ std::optional<QDateTime> regionalTextToDateTime(const QString& text, const QLoca
     const QString trimmed = text.trimmed();
     const QString dateFormat = regionalDateFormat(locale);
     const QDate dateOnly = locale.toDate(trimmed, dateFormat);
-    if (dateOnly.isValid())
-        return QDateTime(dateOnly, QTime(0, 0));
+    if (dateOnly.isValid()) return QDateTime(dateOnly, QTime(0, 0));
     // The date format may hold blanks itself, so try each blank as the split point.
     const QString timeFormat = regionalTimeFormat(locale);
-    for (qsizetype at = trimmed.indexOf(QLatin1Char(' ')); at > 0; at = trimmed.indexOf(QLatin1Char(' '), at + 1)) {
+    for (qsizetype at = trimmed.indexOf(QLatin1Char(' ')); at > 0;
+         at = trimmed.indexOf(QLatin1Char(' '), at + 1)) {
         const QDate date = locale.toDate(trimmed.left(at), dateFormat);
-        if (!date.isValid())
-            continue;
+        if (!date.isValid()) continue;
         const QTime time = locale.toTime(trimmed.mid(at + 1).trimmed(), timeFormat);
-        if (time.isValid())
-            return QDateTime(date, time);
+        if (time.isValid()) return QDateTime(date, time);
     }
     return std::nullopt;
 }

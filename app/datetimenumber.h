@@ -19,4 +19,5 @@ QString regionalDateFormat(const QLocale& locale = QLocale::system());
 QString regionalTimeFormat(const QLocale& locale = QLocale::system());
 QString dateTimeToRegionalText(const QDateTime& dateTime, const QLocale& locale = QLocale::system());
 // Parses what dateTimeToRegionalText writes (date alone or date and time); nullopt when it cannot.
-std::optional<QDateTime> regionalTextToDateTime(const QString& text, const QLocale& locale = QLocale::system());
+std::optional<QDateTime> regionalTextToDateTime(const QString& text,
+                                                const QLocale& locale = QLocale::system());

@@ -99,10 +99,12 @@ QString helpFileName(int language) {
 
 QStringList defaultMessageTemplate(int language) {
     if (isGerman(language))
-        return {QStringLiteral("Sehr geehrte(r) Frau/Herr $PreName $Name,"), QString(),
+        return {QStringLiteral("Sehr geehrte(r) Frau/Herr $PreName $Name,"),
+                QString(),
                 QStringLiteral("vielen Dank, dass Sie sich für unser Produkt entschieden haben."),
                 QStringLiteral("Anbei erhalten Sie Ihre Unterlagen. Bitte bewahren Sie diese sicher auf."),
-                QStringLiteral("Für weiter Fragen stehen wir Ihnen gern zur Verfügung."), QString(),
+                QStringLiteral("Für weiter Fragen stehen wir Ihnen gern zur Verfügung."),
+                QString(),
                 QStringLiteral("Mit freundlichen Grüssen")};
     return {QStringLiteral("Dear Mrs./Mr. $Prename $Name,"),
             QString(),
@@ -112,4 +114,3 @@ QStringList defaultMessageTemplate(int language) {
             QString(),
             QStringLiteral("Kind Regards")};
 }
-

@@ -6,7 +6,9 @@
 #include <vector>
 
 // Interface language: 0 is German, every other value English.
-inline bool isGerman(int language) { return language == 0; }
+inline bool isGerman(int language) {
+    return language == 0;
+}
 
 // The texts the main window shows in message boxes and in its status panel. Texts that begin or end
 // with a blank are joined to other text where they are shown; the blanks belong to them.

@@ -7,10 +7,18 @@ QString dataFolderPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/prdata/");
 }
 
-QString defaultMessageFileName() { return QStringLiteral("defaultmail.txt"); }
+QString defaultMessageFileName() {
+    return QStringLiteral("defaultmail.txt");
+}
 
-QString defaultListFileName() { return QStringLiteral("sendlist.csv"); }
+QString defaultListFileName() {
+    return QStringLiteral("sendlist.csv");
+}
 
-QString settingsFileName() { return QStringLiteral("postrun.ini"); }
+QString settingsFileName() {
+    return QStringLiteral("postrun.ini");
+}
 
-QString programFolderPath() { return QCoreApplication::applicationDirPath() + QLatin1Char('/'); }
+QString programFolderPath() {
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/');
+}

@@ -19,11 +19,9 @@ constexpr std::array<char16_t, 32> kHighControls = {
 
 // The byte for a character, or -1 when the code page has none.
 int ansiByte(char16_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return c;
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return c;
     for (std::size_t i = 0; i < kHighControls.size(); ++i)
-        if (kHighControls[i] == c)
-            return int(0x80 + i);
+        if (kHighControls[i] == c) return int(0x80 + i);
     return -1;
 }
 
@@ -55,8 +53,7 @@ QString ansiToUnicode(const QByteArray& bytes) {
 
 bool fitsAnsi(const QString& text) {
     for (QChar c : text)
-        if (ansiByte(c.unicode()) < 0)
-            return false;
+        if (ansiByte(c.unicode()) < 0) return false;
     return true;
 }
 
@@ -85,8 +82,7 @@ QString decodeText(const QByteArray& bytes, TextEncoding* encoding) {
     } else {
         text = ansiToUnicode(bytes);
     }
-    if (encoding)
-        *encoding = found;
+    if (encoding) *encoding = found;
     return text;
 }
 
@@ -99,15 +95,13 @@ QStringList splitLines(const QString& text) {
         const QChar c = text.at(i);
         if (c == u'\r' || c == u'\n') {
             lines.append(text.mid(start, i - start));
-            if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
-                ++i;
+            if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n') ++i;
             start = ++i;
         } else {
             ++i;
         }
     }
-    if (start < n)
-        lines.append(text.mid(start));
+    if (start < n) lines.append(text.mid(start));
     return lines;
 }
 
@@ -121,8 +115,7 @@ QByteArray encodeLines(const QStringList& lines, TextEncoding* encoding) {
         text += line;
         text += QLatin1String("\r\n");
     }
-    if (*encoding == TextEncoding::Ansi && !fitsAnsi(text))
-        *encoding = TextEncoding::Utf8;
+    if (*encoding == TextEncoding::Ansi && !fitsAnsi(text)) *encoding = TextEncoding::Utf8;
     switch (*encoding) {
     case TextEncoding::Ansi:
         return unicodeToAnsi(text);

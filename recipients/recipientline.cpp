@@ -6,20 +6,24 @@
 
 namespace {
 constexpr std::array<QString RecipientRow::*, RecipientRow::FieldCount> kFields = {
-    &RecipientRow::Name,    &RecipientRow::Prename,         &RecipientRow::Email,     &RecipientRow::Subject,
-    &RecipientRow::MessageFilePath, &RecipientRow::Send, &RecipientRow::Attachment};
+    &RecipientRow::Name,      &RecipientRow::Prename,         &RecipientRow::Email,
+    &RecipientRow::Subject,   &RecipientRow::MessageFilePath, &RecipientRow::Send,
+    &RecipientRow::Attachment};
 
 const QLatin1Char kSeparator(';');
 } // namespace
 
-QString& RecipientRow::field(int number) { return this->*kFields.at(std::size_t(number - 1)); }
+QString& RecipientRow::field(int number) {
+    return this->*kFields.at(std::size_t(number - 1));
+}
 
-const QString& RecipientRow::field(int number) const { return this->*kFields.at(std::size_t(number - 1)); }
+const QString& RecipientRow::field(int number) const {
+    return this->*kFields.at(std::size_t(number - 1));
+}
 
 bool RecipientRow::operator==(const RecipientRow& other) const {
     for (auto member : kFields)
-        if (this->*member != other.*member)
-            return false;
+        if (this->*member != other.*member) return false;
     return true;
 }
 
@@ -30,26 +34,22 @@ void ClearRecipientFields(RecipientRow& row) {
 
 RecipientRow SplitRecipientLine(const QString& line) {
     RecipientRow row;
-    if (line.isEmpty())
-        return row;
+    if (line.isEmpty()) return row;
     int number = 1;
     qsizetype start = 0;
     for (qsizetype at = line.indexOf(kSeparator); at >= 0; at = line.indexOf(kSeparator, start)) {
         row.field(number) = line.mid(start, at - start);
         start = at + 1;
-        if (++number > RecipientRow::FieldCount)
-            return row;
+        if (++number > RecipientRow::FieldCount) return row;
     }
     row.field(number) = line.mid(start);
     return row;
 }
 
 QString JoinRecipientLine(const RecipientRow& row) {
-    if (isBlank(row.Email))
-        return {};
+    if (isBlank(row.Email)) return {};
     QString line;
     for (auto member : kFields)
         line += trimBlank(row.*member) + kSeparator;
     return line;
 }
-

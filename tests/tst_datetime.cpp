@@ -11,12 +11,12 @@ private Q_SLOTS:
         QTest::newRow("zero is the epoch") << 0.0 << QDateTime(QDate(1899, 12, 30), QTime(0, 0));
         QTest::newRow("one day") << 1.0 << QDateTime(QDate(1899, 12, 31), QTime(0, 0));
         QTest::newRow("noon, 1 Jan 1900") << 2.5 << QDateTime(QDate(1900, 1, 1), QTime(12, 0));
-        QTest::newRow("a recent stamp") << 46365.0 + (14 * 3600 + 5 * 60 + 9) / 86400.0
-                                        << QDateTime(QDate(2026, 12, 9), QTime(14, 5, 9));
-        QTest::newRow("last second of a day") << 46365.0 + 86399 / 86400.0
-                                              << QDateTime(QDate(2026, 12, 9), QTime(23, 59, 59));
-        QTest::newRow("before the epoch, fraction runs forward") << -1.25
-                                                                 << QDateTime(QDate(1899, 12, 29), QTime(6, 0));
+        QTest::newRow("a recent stamp")
+            << 46365.0 + (14 * 3600 + 5 * 60 + 9) / 86400.0 << QDateTime(QDate(2026, 12, 9), QTime(14, 5, 9));
+        QTest::newRow("last second of a day")
+            << 46365.0 + 86399 / 86400.0 << QDateTime(QDate(2026, 12, 9), QTime(23, 59, 59));
+        QTest::newRow("before the epoch, fraction runs forward")
+            << -1.25 << QDateTime(QDate(1899, 12, 29), QTime(6, 0));
         QTest::newRow("time only") << 0.75 << QDateTime(QDate(1899, 12, 30), QTime(18, 0));
     }
     void numbers() {
@@ -49,7 +49,8 @@ private Q_SLOTS:
         QTest::newRow("de_DE") << "de_DE" << afternoon << "09.12.2026 14:05:09";
         QTest::newRow("de_DE midnight: date only") << "de_DE" << midnight << "02.01.2031";
         QTest::newRow("de_DE one second past midnight") << "de_DE" << morning << "04.03.1999 00:00:01";
-        QTest::newRow("de_DE epoch") << "de_DE" << QDateTime(QDate(1899, 12, 30), QTime(0, 0)) << "30.12.1899";
+        QTest::newRow("de_DE epoch") << "de_DE" << QDateTime(QDate(1899, 12, 30), QTime(0, 0))
+                                     << "30.12.1899";
         QTest::newRow("en_US") << "en_US" << afternoon << "12/9/2026 2:05:09 PM";
         QTest::newRow("en_US midnight") << "en_US" << midnight << "1/2/2031";
         QTest::newRow("en_US morning") << "en_US" << morning << "3/4/1999 12:00:01 AM";
@@ -65,8 +66,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         const QLocale l(locale);
         const QString written = dateTimeToRegionalText(dateTime, l);
-        if (!text.isEmpty())
-            QCOMPARE(written, text);
+        if (!text.isEmpty()) QCOMPARE(written, text);
         QVERIFY2(written.contains(QString::number(dateTime.date().year())), qPrintable(written));
         QVERIFY(!regionalTimeFormat(l).contains(QLatin1Char('t')));
         const auto back = regionalTextToDateTime(written, l);

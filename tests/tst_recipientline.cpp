@@ -20,16 +20,19 @@ private Q_SLOTS:
             << " Meier, Hans " << QStringList{" Meier, Hans ", "", "", "", "", "", ""};
         QTest::newRow("two fields") << "a;b" << QStringList{"a", "b", "", "", "", "", ""};
         QTest::newRow("stored form") << "Meier;Hans;h@x.de;Hallo;default;;c:\\a.pdf;"
-                                     << QStringList{"Meier", "Hans", "h@x.de", "Hallo", "default", "", "c:\\a.pdf"};
-        QTest::newRow("no final semicolon") << "1;2;3;4;5;6;7" << QStringList{"1", "2", "3", "4", "5", "6", "7"};
+                                     << QStringList{"Meier",   "Hans", "h@x.de",   "Hallo",
+                                                    "default", "",     "c:\\a.pdf"};
+        QTest::newRow("no final semicolon")
+            << "1;2;3;4;5;6;7" << QStringList{"1", "2", "3", "4", "5", "6", "7"};
         QTest::newRow("nine fields: the rest is dropped")
             << "1;2;3;4;5;6;7;8;9;" << QStringList{"1", "2", "3", "4", "5", "6", "7"};
-        QTest::newRow("nothing trimmed") << " a ; b ;\tc\t" << QStringList{" a ", " b ", "\tc\t", "", "", "", ""};
+        QTest::newRow("nothing trimmed")
+            << " a ; b ;\tc\t" << QStringList{" a ", " b ", "\tc\t", "", "", "", ""};
         QTest::newRow("only semicolons") << ";;;;;;;;;;" << QStringList(7, QString());
         QTest::newRow("semicolon typed into a cell shifts the fields")
             << "a;b;c;d;e;x;y;z;" << QStringList{"a", "b", "c", "d", "e", "x", "y"};
-        QTest::newRow("six semicolons, last field open") << "1;2;3;4;5;6;7 and more"
-                                                         << QStringList{"1", "2", "3", "4", "5", "6", "7 and more"};
+        QTest::newRow("six semicolons, last field open")
+            << "1;2;3;4;5;6;7 and more" << QStringList{"1", "2", "3", "4", "5", "6", "7 and more"};
     }
     void split() {
         QFETCH(QString, line);
@@ -40,21 +43,25 @@ private Q_SLOTS:
     void join_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("joined");
-        QTest::newRow("short line is padded to seven fields") << "a;b;c" << "a;b;c;;;;;";
-        QTest::newRow("no address: not stored") << "a;b" << "";
-        QTest::newRow("blank address: not stored") << "a;b; \t ;d;e;f;g;" << "";
+        QTest::newRow("short line is padded to seven fields") << "a;b;c"
+                                                              << "a;b;c;;;;;";
+        QTest::newRow("no address: not stored") << "a;b"
+                                                << "";
+        QTest::newRow("blank address: not stored") << "a;b; \t ;d;e;f;g;"
+                                                   << "";
         QTest::newRow("fields trimmed") << " a ;\tb; c@d ; s ;\x01m\x01; 1.2.2026 ; x ;"
                                         << "a;b;c@d;s;m;1.2.2026;x;";
-        QTest::newRow("nine fields keep seven") << "1;2;3;4;5;6;7;8;9;" << "1;2;3;4;5;6;7;";
-        QTest::newRow("inner blanks kept") << "van der Berg;Anna Lena;a@b;;;;;" << "van der Berg;Anna Lena;a@b;;;;;";
+        QTest::newRow("nine fields keep seven") << "1;2;3;4;5;6;7;8;9;"
+                                                << "1;2;3;4;5;6;7;";
+        QTest::newRow("inner blanks kept") << "van der Berg;Anna Lena;a@b;;;;;"
+                                           << "van der Berg;Anna Lena;a@b;;;;;";
     }
     void join() {
         QFETCH(QString, line);
         QFETCH(QString, joined);
         const QString result = JoinRecipientLine(SplitRecipientLine(line));
         QCOMPARE(result, joined);
-        if (!joined.isEmpty())
-            QCOMPARE(result.count(QLatin1Char(';')), 7);
+        if (!joined.isEmpty()) QCOMPARE(result.count(QLatin1Char(';')), 7);
     }
 
     // Lines are never cut: a 5,000-character line comes back whole.

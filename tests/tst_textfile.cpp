@@ -54,18 +54,29 @@ private Q_SLOTS:
         QTest::addColumn<TextEncoding>("encoding");
         QTest::addColumn<QStringList>("lines");
         const QStringList umlauts{QStringLiteral("Grüße"), QStringLiteral("€ 5")};
-        QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFE" "G\0\xFC\0\xDF\0" "e\0\r\0\n\0\xAC\x20 \0" "5\0", 20)
-                                   << TextEncoding::Utf16LE << QStringList{QStringLiteral("Güße"), QStringLiteral("€ 5")};
-        QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0G\0\xFC\0\xDF\0" "e\0\n\x20\xAC\0 \0" "5", 18)
-                                   << TextEncoding::Utf16BE << QStringList{QStringLiteral("Güße"), QStringLiteral("€ 5")};
-        QTest::newRow("UTF-8") << QByteArray("\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e\r\n\xE2\x82\xAC 5\r\n")
+        QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFE"
+                                                 "G\0\xFC\0\xDF\0"
+                                                 "e\0\r\0\n\0\xAC\x20 \0"
+                                                 "5\0",
+                                                 20)
+                                   << TextEncoding::Utf16LE
+                                   << QStringList{QStringLiteral("Güße"), QStringLiteral("€ 5")};
+        QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0G\0\xFC\0\xDF\0"
+                                                 "e\0\n\x20\xAC\0 \0"
+                                                 "5",
+                                                 18)
+                                   << TextEncoding::Utf16BE
+                                   << QStringList{QStringLiteral("Güße"), QStringLiteral("€ 5")};
+        QTest::newRow("UTF-8") << QByteArray("\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F"
+                                             "e\r\n\xE2\x82\xAC 5\r\n")
                                << TextEncoding::Utf8 << umlauts;
-        QTest::newRow("no mark: Windows-1252") << QByteArray("Gr\xFC\xDF" "e\r\n\x80 5") << TextEncoding::Ansi
-                                               << umlauts;
+        QTest::newRow("no mark: Windows-1252") << QByteArray("Gr\xFC\xDF"
+                                                             "e\r\n\x80 5")
+                                               << TextEncoding::Ansi << umlauts;
         QTest::newRow("UTF-8 without mark is read as 1252")
             << QByteArray("\xC3\xBC") << TextEncoding::Ansi << QStringList{QStringLiteral("Ã¼")};
-        QTest::newRow("FF FE wins over a longer reading") << QByteArray("\xFF\xFE\0\0", 4) << TextEncoding::Utf16LE
-                                                          << QStringList{QString(QChar(0))};
+        QTest::newRow("FF FE wins over a longer reading")
+            << QByteArray("\xFF\xFE\0\0", 4) << TextEncoding::Utf16LE << QStringList{QString(QChar(0))};
         QTest::newRow("mark only") << QByteArray("\xEF\xBB\xBF") << TextEncoding::Utf8 << QStringList();
     }
     void readDetectsEncoding() {
@@ -84,10 +95,10 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QByteArray allHigh;
         for (int b = 0x20; b <= 0xFF; ++b)
-            if (b != 0x7F)
-                allHigh.append(char(b));
+            if (b != 0x7F) allHigh.append(char(b));
         QTest::newRow("1252, every printable byte") << allHigh + "\r\n";
-        QTest::newRow("1252, the five undefined bytes") << QByteArray("a\x81\x8D\x8F\x90\x9D" "b\r\n\r\n");
+        QTest::newRow("1252, the five undefined bytes") << QByteArray("a\x81\x8D\x8F\x90\x9D"
+                                                                      "b\r\n\r\n");
         QTest::newRow("1252, control bytes") << QByteArray("\x01\x02\x1F\t;\r\n", 7);
         QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBF\xC5\x81ukasz;\xE2\x82\xAC\r\n");
         QTest::newRow("UTF-16 LE with mark") << QByteArray("\xFF\xFE\x41\x01\r\0\n\0", 8);
@@ -171,16 +182,19 @@ private Q_SLOTS:
 
         QVERIFY(raised);
         QCOMPARE(readBytes(path), QByteArray("old content\r\n"));
-        QCOMPARE(QDir(m_dir.filePath(QStringLiteral("keep"))).entryList(QDir::Files), QStringList{"keep.txt"});
+        QCOMPARE(QDir(m_dir.filePath(QStringLiteral("keep"))).entryList(QDir::Files),
+                 QStringList{"keep.txt"});
     }
 
     void blank_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("trimmed");
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("control characters and blanks") << QString::fromLatin1("\0\x01\t \r\nab c\x1F \x7F", 13)
-                                                       << QString::fromLatin1("ab c\x1F \x7F");
-        QTest::newRow("no-break space is not blank") << QStringLiteral("\u00A0x\u00A0") << QStringLiteral("\u00A0x\u00A0");
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("control characters and blanks")
+            << QString::fromLatin1("\0\x01\t \r\nab c\x1F \x7F", 13) << QString::fromLatin1("ab c\x1F \x7F");
+        QTest::newRow("no-break space is not blank")
+            << QStringLiteral("\u00A0x\u00A0") << QStringLiteral("\u00A0x\u00A0");
         QTest::newRow("only blanks") << QString::fromLatin1(" \t\r\n\x20") << "";
     }
     void blank() {

@@ -47,16 +47,21 @@ const ScriptedPrompts::Expected* ScriptedPrompts::take(Kind kind, const QString&
         return nullptr;
     }
     m_current = m_script.takeFirst();
-    if (m_current.check)
-        m_current.check(asked.last());
+    if (m_current.check) m_current.check(asked.last());
     return &m_current;
 }
 
-void ScriptedPrompts::information(const QString& text) { take(Kind::Information, text, {}); }
+void ScriptedPrompts::information(const QString& text) {
+    take(Kind::Information, text, {});
+}
 
-void ScriptedPrompts::warning(const QString& text) { take(Kind::Warning, text, {}); }
+void ScriptedPrompts::warning(const QString& text) {
+    take(Kind::Warning, text, {});
+}
 
-void ScriptedPrompts::error(const QString& text) { take(Kind::Error, text, {}); }
+void ScriptedPrompts::error(const QString& text) {
+    take(Kind::Error, text, {});
+}
 
 bool ScriptedPrompts::question(const QString& text) {
     const Expected* e = take(Kind::Question, text, {});

@@ -58,8 +58,8 @@ private:
 };
 
 // Fails the running test when the prompts did not go as scripted.
-#define VERIFY_PROMPTS(prompts)                                                                             \
-    do {                                                                                                    \
-        const QStringList problems_ = (prompts).problems();                                                 \
-        QVERIFY2(problems_.isEmpty(), qPrintable(problems_.join(QLatin1String("; "))));                     \
+#define VERIFY_PROMPTS(prompts)                                                                              \
+    do {                                                                                                     \
+        const QStringList problems_ = (prompts).problems();                                                  \
+        QVERIFY2(problems_.isEmpty(), qPrintable(problems_.join(QLatin1String("; "))));                      \
     } while (false)

@@ -11,29 +11,33 @@ QString TestEnvironment::s_root;
 
 TestEnvironment::TestEnvironment() {
     QByteArray base = qgetenv("TMPDIR");
-    if (base.isEmpty())
-        base = "/tmp";
+    if (base.isEmpty()) base = "/tmp";
     QByteArray pattern = base + "/tarnel-test-XXXXXX";
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot create the test folder");
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create the test folder");
     s_root = QString::fromLocal8Bit(pattern);
     const struct {
         const char* variable;
         const char* folder;
-    } folders[] = {{"HOME", "home"}, {"XDG_DATA_HOME", "data"}, {"XDG_CONFIG_HOME", "config"},
-                   {"XDG_CACHE_HOME", "cache"}, {"XDG_RUNTIME_DIR", "runtime"}, {"TMPDIR", "tmp"}};
+    } folders[] = {{"HOME", "home"},
+                   {"XDG_DATA_HOME", "data"},
+                   {"XDG_CONFIG_HOME", "config"},
+                   {"XDG_CACHE_HOME", "cache"},
+                   {"XDG_RUNTIME_DIR", "runtime"},
+                   {"TMPDIR", "tmp"}};
     for (const auto& f : folders) {
         const QByteArray path = pattern + '/' + f.folder;
         QDir().mkpath(QString::fromLocal8Bit(path));
-        QFile::setPermissions(QString::fromLocal8Bit(path), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(QString::fromLocal8Bit(path),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv(f.variable, path);
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
 TestEnvironment::~TestEnvironment() {
-    if (qEnvironmentVariableIsEmpty("TARNEL_KEEP_TEST_FOLDER"))
-        QDir(s_root).removeRecursively();
+    if (qEnvironmentVariableIsEmpty("TARNEL_KEEP_TEST_FOLDER")) QDir(s_root).removeRecursively();
 }
 
-QString TestEnvironment::root() { return s_root; }
+QString TestEnvironment::root() {
+    return s_root;
+}

@@ -19,12 +19,12 @@ private:
     static QString s_root;
 };
 
-#define TARNEL_TEST_MAIN(TestObject)                                                                        \
-    int main(int argc, char** argv) {                                                                       \
-        TestEnvironment environment;                                                                        \
-        QApplication app(argc, argv);                                                                       \
-        app.setAttribute(Qt::AA_Use96Dpi, true);                                                            \
-        TestObject tc;                                                                                      \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                          \
-        return QTest::qExec(&tc, argc, argv);                                                               \
+#define TARNEL_TEST_MAIN(TestObject)                                                                         \
+    int main(int argc, char** argv) {                                                                        \
+        TestEnvironment environment;                                                                         \
+        QApplication app(argc, argv);                                                                        \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                             \
+        TestObject tc;                                                                                       \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                           \
+        return QTest::qExec(&tc, argc, argv);                                                                \
     }
