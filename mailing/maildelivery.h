@@ -4,10 +4,10 @@
 #include "mailing/smtpsession.h"
 
 #include <QObject>
-#include <QThread>
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 class QEventLoop;
 
@@ -46,8 +46,7 @@ private:
     void runOnWorker(const std::function<void()>& work);
 
     class Worker;
-    QThread m_thread;
-    Worker* m_worker = nullptr;
+    std::unique_ptr<Worker> m_worker;
     bool m_busy = false;
     std::atomic<bool> m_open{false};
 };
