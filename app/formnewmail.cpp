@@ -37,6 +37,15 @@
 #include <QToolButton>
 #include <QTranslator>
 
+// The icons live in this static library; register them once before the first window needs them.
+static void initIconResources() {
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(icons);
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
 namespace {
 
 constexpr int kClientWidth = 761;
@@ -87,6 +96,7 @@ TFormNewMail::TFormNewMail(Prompts& prompts, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_prompts(prompts) {
+    initIconResources();
     setObjectName(QStringLiteral("FormNewMail"));
     setWindowTitle(QStringLiteral("Tarnel x64"));
     setWindowIcon(icon(QStringLiteral("tarnel_64")));
