@@ -115,6 +115,11 @@ TFormNewMail::TFormNewMail(Prompts& prompts, QWidget* parent)
     buildControls();
     setTabOrder();
 
+    // The mailing run, the test mail and the connection check are not built yet; their buttons say so by
+    // being disabled rather than doing nothing.
+    for (const char* name : {"ToolButton3", "ToolButton4", "ToolButtonCheck", "ToolButton8"})
+        findChild<QWidget*>(QLatin1String(name))->setEnabled(false);
+
     // The window sees F1 before any of its controls.
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     help->setContext(Qt::WindowShortcut);
