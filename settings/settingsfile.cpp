@@ -150,7 +150,9 @@ QByteArray settingsFileBytes(const StoredSettings& values, const QLocale& locale
 }
 
 void loadSettingsFile(const QString& dataFolder, StoredSettings& values, const QLocale& locale) {
-    QDir().mkdir(dataFolder); // one level; the folder above exists, and a failure shows up later
+    // The whole path: on a fresh account even the user's data folder may not exist yet. A failure shows
+    // up when the file is written.
+    QDir().mkpath(dataFolder);
     const QString path = settingsFilePath(dataFolder);
     if (!QFileInfo::exists(path)) return; // first start: nothing stored, the schedule stays as it is
     applySettingsLines(settingsLinesFromFileBytes(readFileBytes(path)), values, locale);

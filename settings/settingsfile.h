@@ -41,8 +41,9 @@ void applySettingsLines(const QStringList& lines, StoredSettings& values,
 // The eleven CR LF lines in the 8-bit code page, scrambled: exactly the bytes of the file.
 QByteArray settingsFileBytes(const StoredSettings& values, const QLocale& locale = QLocale::system());
 
-// Creates the data folder if missing and reads the file into `values`. Without a file only the schedule
-// is touched (it stays as it is). Raises AppError when the file exists but cannot be read.
+// Creates the data folder (with the folders above it) if missing and reads the file into `values`. Without a
+// file only the schedule is touched (it stays as it is). Raises AppError when the file exists but cannot be
+// read.
 void loadSettingsFile(const QString& dataFolder, StoredSettings& values,
                       const QLocale& locale = QLocale::system());
 

@@ -207,7 +207,7 @@ private Q_SLOTS:
 
     // The first start: the folder is made, nothing is read, nothing changes, no file appears.
     void loadWithoutFile() {
-        const QString folder = m_folder + QStringLiteral("prdata/");
+        const QString folder = m_folder + QStringLiteral("share/prdata/");
         StoredSettings v;
         v.Language = 0;
         v.SmtpPort = QStringLiteral("kept");
