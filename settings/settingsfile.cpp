@@ -150,6 +150,8 @@ QByteArray settingsFileBytes(const StoredSettings& values, const QLocale& locale
 }
 
 void loadSettingsFile(const QString& dataFolder, StoredSettings& values, const QLocale& locale) {
+    // Without a data folder the file would be looked for in whatever the working folder happens to be.
+    if (dataFolder.isEmpty()) throw AppError(QStringLiteral("Cannot load the settings: no data folder."));
     // The whole path: on a fresh account even the user's data folder may not exist yet. A failure shows
     // up when the file is written.
     QDir().mkpath(dataFolder);
@@ -161,7 +163,6 @@ void loadSettingsFile(const QString& dataFolder, StoredSettings& values, const Q
 void saveSettingsFile(const QString& dataFolder, const StoredSettings& values,
                       const RemoveFileElevatedFunction& removeFileElevated, const QLocale& locale,
                       int retryPauseMs) {
-    // Without a data folder the file would land in whatever the working folder happens to be.
     if (dataFolder.isEmpty()) throw AppError(QStringLiteral("Cannot save the settings: no data folder."));
     const QString path = settingsFilePath(dataFolder);
     const QByteArray bytes = settingsFileBytes(values, locale);

@@ -43,7 +43,7 @@ QByteArray settingsFileBytes(const StoredSettings& values, const QLocale& locale
 
 // Creates the data folder (with the folders above it) if missing and reads the file into `values`. Without a
 // file only the schedule is touched (it stays as it is). Raises AppError when the file exists but cannot be
-// read.
+// read, and when no data folder is given (rather than looking in the working folder; saving does the same).
 void loadSettingsFile(const QString& dataFolder, StoredSettings& values,
                       const QLocale& locale = QLocale::system());
 

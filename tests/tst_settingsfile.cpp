@@ -13,6 +13,8 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 namespace {
 
 const QDateTime kAfternoon(QDate(2026, 12, 9), QTime(14, 5, 9));
@@ -388,20 +390,35 @@ private Q_SLOTS:
     }
 
     void failedWrite_data() {
+        QTest::addColumn<bool>("readOnlyFolder"); // otherwise a folder stands where the file should be
         QTest::addColumn<bool>("helperRemoves");
         QTest::addColumn<bool>("saved");
-        QTest::newRow("the helper removes what was in the way") << true << true;
-        QTest::newRow("the helper cannot help") << false << false;
+        QTest::newRow("the helper removes what was in the way") << false << true << true;
+        QTest::newRow("the helper cannot help") << false << false << false;
+        QTest::newRow("read-only folder") << true << false << false;
+        QTest::newRow("read-only folder, the helper makes room") << true << true << true;
     }
     // A write that fails is retried once, after the removal helper and the pause.
     void failedWrite() {
+        QFETCH(bool, readOnlyFolder);
         QFETCH(bool, helperRemoves);
         QFETCH(bool, saved);
-        QVERIFY(QDir().mkpath(path() + QStringLiteral("/in-the-way"))); // a folder where the file should be
+        const QFileDevice::Permissions writable =
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+        if (readOnlyFolder) {
+            if (geteuid() == 0) QSKIP("the superuser writes into read-only folders");
+            QVERIFY(QFile::setPermissions(m_folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        } else {
+            QVERIFY(QDir().mkpath(path() + QStringLiteral("/in-the-way")));
+        }
         QStringList removals;
         const auto remove = [&](const QString& p) {
             removals << p;
-            if (helperRemoves) QDir(p).removeRecursively();
+            if (!helperRemoves) return;
+            if (readOnlyFolder)
+                QFile::setPermissions(m_folder, writable);
+            else
+                QDir(p).removeRecursively();
         };
         QElapsedTimer clock;
         clock.start();
@@ -412,6 +429,7 @@ private Q_SLOTS:
             raised = true;
             QVERIFY2(e.text().contains(path()), qPrintable(e.text()));
         }
+        QFile::setPermissions(m_folder, writable);
         QVERIFY(clock.elapsed() >= 400);
         QCOMPARE(removals, QStringList{path()});
         QCOMPARE(raised, !saved);
@@ -446,6 +464,10 @@ private Q_SLOTS:
                           dataFolder, sample(), [&](const QString&) { ++called; }, QLocale::system(), 10));
         QCOMPARE(called, removals);
         QVERIFY(!QFileInfo::exists(settingsFileName()));
+        if (dataFolder.isEmpty()) {
+            StoredSettings v;
+            QVERIFY_THROWS_EXCEPTION(AppError, loadSettingsFile(dataFolder, v));
+        }
     }
 
     void looksEnciphered_data() {
