@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/onlineupdate.h"
 #include "app/prompts.h"
 #include "app/sharedstate.h"
 #include "app/textfile.h"
@@ -47,6 +48,11 @@ public:
 
     // Opens a file or web address with the desktop's handler; tests replace it to see what was opened.
     std::function<bool(const QUrl&)> OpenUrl;
+    // Starts the installer without waiting; tests replace it to see the command (empty: the real start).
+    ProgramStarter StartProgram;
+
+    // Lines 6 to 8 of the settings file, carried unchanged from the file read at start into every save.
+    QStringList ReservedSettings;
 
     // Account fields.
     QLineEdit* EditHost = nullptr;
@@ -113,9 +119,11 @@ public:
     // Opens the current help file; an empty anchor shows its table of contents.
     void ShowHelp(const QString& anchor = QString());
 
-    // Settings file (filled in by the settings work); raise AppError on failure.
+    // Settings file; raise AppError on failure.
     void LoadSettings();
     void SaveSettings();
+    // Has the installer remove a file with raised rights (the settings file when it cannot be replaced).
+    void RemoveFileElevated(const QString& path);
     // Step 6 of the first show: arms a stored schedule, or sets the pickers to now.
     void RestoreSchedule();
     // Where ToolButton7Click pops up the language menu (screen coordinates).
