@@ -63,18 +63,34 @@ QString dateTimeToRegionalText(const QDateTime& dateTime, const QLocale& locale)
 }
 
 std::optional<QDateTime> regionalTextToDateTime(const QString& text, const QLocale& locale) {
+    QDate date;
+    QTime time;
+    if (!RegionalDateTimeReader(locale).read(text, &date, &time)) return std::nullopt;
+    return QDateTime(date, time);
+}
+
+RegionalDateTimeReader::RegionalDateTimeReader(const QLocale& locale)
+    : m_locale(locale), m_dateFormat(regionalDateFormat(locale)), m_timeFormat(regionalTimeFormat(locale)) {}
+
+bool RegionalDateTimeReader::read(const QString& text, QDate* date, QTime* time) const {
     const QString trimmed = text.trimmed();
-    const QString dateFormat = regionalDateFormat(locale);
-    const QDate dateOnly = locale.toDate(trimmed, dateFormat);
-    if (dateOnly.isValid()) return QDateTime(dateOnly, QTime(0, 0));
+    const QDate dateOnly = m_locale.toDate(trimmed, m_dateFormat);
+    if (dateOnly.isValid()) {
+        *date = dateOnly;
+        *time = QTime(0, 0);
+        return true;
+    }
     // The date format may hold blanks itself, so try each blank as the split point.
-    const QString timeFormat = regionalTimeFormat(locale);
     for (qsizetype at = trimmed.indexOf(QLatin1Char(' ')); at > 0;
          at = trimmed.indexOf(QLatin1Char(' '), at + 1)) {
-        const QDate date = locale.toDate(trimmed.left(at), dateFormat);
-        if (!date.isValid()) continue;
-        const QTime time = locale.toTime(trimmed.mid(at + 1).trimmed(), timeFormat);
-        if (time.isValid()) return QDateTime(date, time);
+        const QDate datePart = m_locale.toDate(trimmed.left(at), m_dateFormat);
+        if (!datePart.isValid()) continue;
+        const QTime timePart = m_locale.toTime(trimmed.mid(at + 1).trimmed(), m_timeFormat);
+        if (timePart.isValid()) {
+            *date = datePart;
+            *time = timePart;
+            return true;
+        }
     }
-    return std::nullopt;
+    return false;
 }

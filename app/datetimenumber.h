@@ -21,3 +21,17 @@ QString dateTimeToRegionalText(const QDateTime& dateTime, const QLocale& locale 
 // Parses what dateTimeToRegionalText writes (date alone or date and time); nullopt when it cannot.
 std::optional<QDateTime> regionalTextToDateTime(const QString& text,
                                                 const QLocale& locale = QLocale::system());
+
+// Reads many texts of one locale, working the formats out once (sorting a list by its sent stamps).
+class RegionalDateTimeReader {
+public:
+    explicit RegionalDateTimeReader(const QLocale& locale = QLocale::system());
+    // As regionalTextToDateTime, without building a QDateTime (which asks for the time zone);
+    // false when the text is no date, and `date` and `time` are then left alone.
+    bool read(const QString& text, QDate* date, QTime* time) const;
+
+private:
+    QLocale m_locale;
+    QString m_dateFormat;
+    QString m_timeFormat;
+};
