@@ -79,7 +79,7 @@ TFormLoeschen::TFormLoeschen(Prompts& prompts, QWidget* parent) : QDialog(parent
     m_checkBox1->setObjectName(QStringLiteral("CheckBox1"));
     m_checkBox1->setAutoFillBackground(true);
     QPalette boxPalette = m_checkBox1->palette();
-    boxPalette.setColor(QPalette::Window, QColor(197, 211, 252));
+    boxPalette.setColor(m_checkBox1->backgroundRole(), QColor(197, 211, 252));
     m_checkBox1->setPalette(boxPalette);
     connect(m_checkBox1, &QCheckBox::toggled, this, &TFormLoeschen::CheckBox1Click);
 
