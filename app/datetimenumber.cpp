@@ -72,6 +72,18 @@ std::optional<QDateTime> regionalTextToDateTime(const QString& text, const QLoca
 RegionalDateTimeReader::RegionalDateTimeReader(const QLocale& locale)
     : m_locale(locale), m_dateFormat(regionalDateFormat(locale)), m_timeFormat(regionalTimeFormat(locale)) {}
 
+QDate RegionalDateTimeReader::dateOf(const QString& text) const {
+    auto found = m_dates.constFind(text);
+    if (found == m_dates.cend()) found = m_dates.insert(text, m_locale.toDate(text, m_dateFormat));
+    return *found;
+}
+
+QTime RegionalDateTimeReader::timeOf(const QString& text) const {
+    auto found = m_times.constFind(text);
+    if (found == m_times.cend()) found = m_times.insert(text, m_locale.toTime(text, m_timeFormat));
+    return *found;
+}
+
 bool RegionalDateTimeReader::read(const QString& text, QDate* date, QTime* time) const {
     const QString trimmed = text.trimmed();
     const QDate dateOnly = m_locale.toDate(trimmed, m_dateFormat);
@@ -83,9 +95,9 @@ bool RegionalDateTimeReader::read(const QString& text, QDate* date, QTime* time)
     // The date format may hold blanks itself, so try each blank as the split point.
     for (qsizetype at = trimmed.indexOf(QLatin1Char(' ')); at > 0;
          at = trimmed.indexOf(QLatin1Char(' '), at + 1)) {
-        const QDate datePart = m_locale.toDate(trimmed.left(at), m_dateFormat);
+        const QDate datePart = dateOf(trimmed.left(at));
         if (!datePart.isValid()) continue;
-        const QTime timePart = m_locale.toTime(trimmed.mid(at + 1).trimmed(), m_timeFormat);
+        const QTime timePart = timeOf(trimmed.mid(at + 1).trimmed());
         if (timePart.isValid()) {
             *date = datePart;
             *time = timePart;

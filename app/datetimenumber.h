@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QLocale>
 #include <QString>
 
@@ -22,7 +23,8 @@ QString dateTimeToRegionalText(const QDateTime& dateTime, const QLocale& locale 
 std::optional<QDateTime> regionalTextToDateTime(const QString& text,
                                                 const QLocale& locale = QLocale::system());
 
-// Reads many texts of one locale, working the formats out once (sorting a list by its sent stamps).
+// Reads many texts of one locale, working the formats out once and remembering the date and time
+// parts it has read (a mailing run stamps many rows with the same day). Not for use by two threads.
 class RegionalDateTimeReader {
 public:
     explicit RegionalDateTimeReader(const QLocale& locale = QLocale::system());
@@ -31,7 +33,12 @@ public:
     bool read(const QString& text, QDate* date, QTime* time) const;
 
 private:
+    QDate dateOf(const QString& text) const;
+    QTime timeOf(const QString& text) const;
+
     QLocale m_locale;
     QString m_dateFormat;
     QString m_timeFormat;
+    mutable QHash<QString, QDate> m_dates;
+    mutable QHash<QString, QTime> m_times;
 };
