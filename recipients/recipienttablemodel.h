@@ -22,7 +22,7 @@ public:
     static constexpr int SendColumn = 6;
     // A cleared table: the heading row and 18 empty data rows.
     static constexpr int ClearedRowCount = 19;
-    // ShowDescending never leaves fewer rows than this.
+    // ShowDescending leaves at least this many rows.
     static constexpr int DescendingMinRowCount = 20;
 
     using Row = std::array<QString, ColumnCount>;
@@ -69,7 +69,9 @@ public:
 
     void ResetSortState();
     // Sorts rows 1 to N ascending by the trimmed text of `column`, N being the number of rows with a
-    // non-empty Name cell, and keeps the descending order as the snapshot.
+    // non-empty Name cell; rows with equal keys are ordered by their cells, row number first. In the sent
+    // column the key is the stamp's date and time, and a blank cell or a text that is no date comes
+    // before every date. Takes the snapshot: rows 1 to N in reverse, then the used rows below them.
     void SortByColumn(int column);
     // Replaces the table by the snapshot.
     void ShowDescending();
