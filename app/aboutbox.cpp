@@ -1,9 +1,11 @@
 #include "app/aboutbox.h"
 
+#include "app/iconresources.h"
 #include "app/interfacetexts.h"
 
 #include <QDesktopServices>
 #include <QFrame>
+#include <QIcon>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QMouseEvent>
@@ -26,24 +28,10 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int le
     return label;
 }
 
-// A closed envelope: the program sends mail.
-QPixmap programPicture(const QSize& size) {
-    QPixmap pixmap(size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF body(2.5, 5.5, size.width() - 5, size.height() - 11);
-    painter.setPen(QPen(QColor(0, 0x60, 0x60), 1.5));
-    painter.setBrush(QColor(0xFA, 0xFA, 0xF0));
-    painter.drawRect(body);
-    painter.drawLine(body.topLeft(), body.center());
-    painter.drawLine(body.topRight(), body.center());
-    return pixmap;
-}
-
 } // namespace
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+    initIconResources();
     setObjectName(QStringLiteral("AboutBox"));
     setModal(true);
     setFixedSize(336, 201);
@@ -55,7 +43,8 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     ProgramIcon = new QLabel(this);
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
     ProgramIcon->setGeometry(16, 8, 40, 35);
-    ProgramIcon->setPixmap(programPicture(ProgramIcon->size()));
+    ProgramIcon->setAlignment(Qt::AlignCenter);
+    ProgramIcon->setPixmap(QIcon(QStringLiteral(":/icons/tarnel_32.png")).pixmap(32, 32));
 
     Label1 = makeLabel(this, "Label1", QString(), 81, 11);
     QFont titleFont(QStringLiteral("Arial"), 10);

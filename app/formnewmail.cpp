@@ -4,6 +4,7 @@
 #include "app/apperror.h"
 #include "app/blank.h"
 #include "app/datetimenumber.h"
+#include "app/iconresources.h"
 #include "app/paths.h"
 #include "app/radiogroup.h"
 #include "import/formimport.h"
@@ -36,15 +37,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTranslator>
-
-// The icons live in this static library; register them once before the first window needs them.
-static void initIconResources() {
-    static const bool registered = [] {
-        Q_INIT_RESOURCE(icons);
-        return true;
-    }();
-    Q_UNUSED(registered);
-}
 
 namespace {
 
