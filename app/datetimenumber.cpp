@@ -63,18 +63,46 @@ QString dateTimeToRegionalText(const QDateTime& dateTime, const QLocale& locale)
 }
 
 std::optional<QDateTime> regionalTextToDateTime(const QString& text, const QLocale& locale) {
+    QDate date;
+    QTime time;
+    if (!RegionalDateTimeReader(locale).read(text, &date, &time)) return std::nullopt;
+    return QDateTime(date, time);
+}
+
+RegionalDateTimeReader::RegionalDateTimeReader(const QLocale& locale)
+    : m_locale(locale), m_dateFormat(regionalDateFormat(locale)), m_timeFormat(regionalTimeFormat(locale)) {}
+
+QDate RegionalDateTimeReader::dateOf(const QString& text) const {
+    auto found = m_dates.constFind(text);
+    if (found == m_dates.cend()) found = m_dates.insert(text, m_locale.toDate(text, m_dateFormat));
+    return *found;
+}
+
+QTime RegionalDateTimeReader::timeOf(const QString& text) const {
+    auto found = m_times.constFind(text);
+    if (found == m_times.cend()) found = m_times.insert(text, m_locale.toTime(text, m_timeFormat));
+    return *found;
+}
+
+bool RegionalDateTimeReader::read(const QString& text, QDate* date, QTime* time) const {
     const QString trimmed = text.trimmed();
-    const QString dateFormat = regionalDateFormat(locale);
-    const QDate dateOnly = locale.toDate(trimmed, dateFormat);
-    if (dateOnly.isValid()) return QDateTime(dateOnly, QTime(0, 0));
+    const QDate dateOnly = m_locale.toDate(trimmed, m_dateFormat);
+    if (dateOnly.isValid()) {
+        *date = dateOnly;
+        *time = QTime(0, 0);
+        return true;
+    }
     // The date format may hold blanks itself, so try each blank as the split point.
-    const QString timeFormat = regionalTimeFormat(locale);
     for (qsizetype at = trimmed.indexOf(QLatin1Char(' ')); at > 0;
          at = trimmed.indexOf(QLatin1Char(' '), at + 1)) {
-        const QDate date = locale.toDate(trimmed.left(at), dateFormat);
-        if (!date.isValid()) continue;
-        const QTime time = locale.toTime(trimmed.mid(at + 1).trimmed(), timeFormat);
-        if (time.isValid()) return QDateTime(date, time);
+        const QDate datePart = dateOf(trimmed.left(at));
+        if (!datePart.isValid()) continue;
+        const QTime timePart = timeOf(trimmed.mid(at + 1).trimmed());
+        if (timePart.isValid()) {
+            *date = datePart;
+            *time = timePart;
+            return true;
+        }
     }
-    return std::nullopt;
+    return false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QLocale>
 #include <QString>
 
@@ -21,3 +22,23 @@ QString dateTimeToRegionalText(const QDateTime& dateTime, const QLocale& locale 
 // Parses what dateTimeToRegionalText writes (date alone or date and time); nullopt when it cannot.
 std::optional<QDateTime> regionalTextToDateTime(const QString& text,
                                                 const QLocale& locale = QLocale::system());
+
+// Reads many texts of one locale, working the formats out once and remembering the date and time
+// parts it has read (a mailing run stamps many rows with the same day). Not for use by two threads.
+class RegionalDateTimeReader {
+public:
+    explicit RegionalDateTimeReader(const QLocale& locale = QLocale::system());
+    // As regionalTextToDateTime, without building a QDateTime (which asks for the time zone);
+    // false when the text is no date, and `date` and `time` are then left alone.
+    bool read(const QString& text, QDate* date, QTime* time) const;
+
+private:
+    QDate dateOf(const QString& text) const;
+    QTime timeOf(const QString& text) const;
+
+    QLocale m_locale;
+    QString m_dateFormat;
+    QString m_timeFormat;
+    mutable QHash<QString, QDate> m_dates;
+    mutable QHash<QString, QTime> m_times;
+};

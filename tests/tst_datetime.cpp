@@ -86,6 +86,24 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QVERIFY(!regionalTextToDateTime(text, QLocale(QStringLiteral("de_DE"))).has_value());
     }
+
+    // One reader over many texts, repeated parts among them, gives what a fresh parse gives.
+    void readerOverManyTexts() {
+        const QLocale l(QStringLiteral("de_DE"));
+        const RegionalDateTimeReader reader(l);
+        const QStringList texts{"09.12.2026 14:05:09", "09.12.2026 14:05:10",        "09.12.2026",
+                                "31.02.2026 14:05:09", "Fehler 09.12.2026 14:05:09", "09.12.2026 14:05:09",
+                                "10.12.2026 14:05:09", " 09.12.2026 14:05:10 ",      "09.12.2026 later"};
+        for (const QString& text : texts) {
+            QDate date(1999, 1, 1);
+            QTime time(1, 2, 3);
+            const bool read = reader.read(text, &date, &time);
+            const auto fresh = regionalTextToDateTime(text, l);
+            QCOMPARE(read, fresh.has_value());
+            const QDateTime expected = fresh ? *fresh : QDateTime(QDate(1999, 1, 1), QTime(1, 2, 3));
+            QCOMPARE(QDateTime(date, time), expected);
+        }
+    }
 };
 
 TARNEL_TEST_MAIN(TstDateTime)

@@ -1,0 +1,21 @@
+#include "app/appwindows.h"
+
+#include "app/aboutbox.h"
+#include "app/formnewmail.h"
+#include "import/formimport.h"
+#include "recipients/formgrid.h"
+#include "recipients/formloeschen.h"
+
+// The secondary windows are children of the main window, so they centre on it and go with it.
+AppWindows::AppWindows(Prompts& prompts)
+    : FormNewMail(std::make_unique<TFormNewMail>(prompts)), AboutBox(new TAboutBox(FormNewMail.get())),
+      FormGrid(new TFormGrid(prompts, FormNewMail.get())),
+      FormLoeschen(new TFormLoeschen(prompts, FormNewMail.get())),
+      FormImport(new TFormImport(prompts, FormNewMail.get())) {
+    FormNewMail->AboutBox = AboutBox;
+    FormNewMail->FormGrid = FormGrid;
+    FormNewMail->FormLoeschen = FormLoeschen;
+    FormNewMail->FormImport = FormImport;
+}
+
+AppWindows::~AppWindows() = default;

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <memory>
+
+class Prompts;
+class TAboutBox;
+class TFormGrid;
+class TFormImport;
+class TFormLoeschen;
+class TFormNewMail;
+
+// The program's windows, created once in this order and kept until the process ends. The main window
+// comes first; the others are shown modally from it.
+struct AppWindows {
+    explicit AppWindows(Prompts& prompts);
+    ~AppWindows();
+
+    std::unique_ptr<TFormNewMail> FormNewMail;
+    TAboutBox* AboutBox = nullptr;
+    TFormGrid* FormGrid = nullptr;
+    TFormLoeschen* FormLoeschen = nullptr;
+    TFormImport* FormImport = nullptr;
+};

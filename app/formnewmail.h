@@ -1,0 +1,161 @@
+#pragma once
+
+#include "app/onlineupdate.h"
+#include "app/prompts.h"
+#include "app/sharedstate.h"
+#include "app/textfile.h"
+
+#include <QUrl>
+#include <QWidget>
+
+#include <functional>
+
+class QAbstractButton;
+class QAction;
+class QTranslator;
+class QCheckBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QTimeEdit;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class RadioGroup;
+class TAboutBox;
+class TFormGrid;
+class TFormImport;
+class TFormLoeschen;
+
+// The main window: account fields, message fields, schedule controls, progress and status, and the
+// toolbar that reaches every other function. It owns the program's shared state.
+class TFormNewMail : public QWidget {
+    Q_OBJECT
+public:
+    explicit TFormNewMail(Prompts& prompts, QWidget* parent = nullptr);
+    ~TFormNewMail() override;
+
+    SharedState State;
+
+    // The secondary windows, created after this one and shown modally from it.
+    TAboutBox* AboutBox = nullptr;
+    TFormGrid* FormGrid = nullptr;
+    TFormLoeschen* FormLoeschen = nullptr;
+    TFormImport* FormImport = nullptr;
+
+    // Opens a file or web address with the desktop's handler; tests replace it to see what was opened.
+    std::function<bool(const QUrl&)> OpenUrl;
+    // Starts the installer without waiting; tests replace it to see the command (empty: the real start).
+    ProgramStarter StartProgram;
+
+    // Lines 6 to 8 of the settings file, carried unchanged from the file read at start into every save.
+    QStringList ReservedSettings;
+
+    // Account fields.
+    QLineEdit* EditHost = nullptr;
+    QLineEdit* EditPort = nullptr;
+    QLineEdit* EditUser = nullptr;
+    QLineEdit* MaskEdit = nullptr;
+    // Connection indicator.
+    QLabel* ImageDisconnect = nullptr;
+    QLabel* ImageConnect = nullptr;
+    QLabel* LabelStatus = nullptr;
+    // Schedule.
+    QCheckBox* CheckBox1 = nullptr;
+    QDateEdit* DateTimePicker1 = nullptr;
+    QTimeEdit* DateTimePicker2 = nullptr;
+    QTimer* Timer1 = nullptr;
+    // Progress and status.
+    QProgressBar* ProgressBar1 = nullptr;
+    QLabel* PanelMessage = nullptr;
+    // The message being sent or tested.
+    QLineEdit* EditMail = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QLineEdit* EditSubject = nullptr;
+    QLineEdit* EditPatch = nullptr;
+    QPlainTextEdit* Memo2 = nullptr;
+    RadioGroup* SelHtml = nullptr;
+    // Toolbar and language menu.
+    QToolBar* ToolBar1 = nullptr;
+    QToolButton* ToolButton7 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* German1 = nullptr;
+    QAction* English1 = nullptr;
+
+    // The encoding of the message file last loaded into Memo2; saving writes in it.
+    TextEncoding MessageEncoding = TextEncoding::Ansi;
+    // The save dialog keeps its folder and name between uses.
+    FileDialogRequest SaveDialog1;
+
+    // Operations, one per user event.
+    void FormShow();
+    void FormClose();
+    void ApplyLanguage();
+    void BitBtnListClick();
+    void BitBtnOpenClick();
+    void BitBtnSaveSenderClick();
+    void BtnMailClick();
+    void BitBtnStopClick();
+    void BitBtnCheckClick();
+    void BitBtnTestmailClick();
+    void BitBtn4Click();
+    void BitBtn5Click();
+    void BitBtn1Click();
+    void BitBtnDefaultClick();
+    void LoadDefaultMessage();
+    void BitBtn2Click();
+    void ToolButton7Click();
+    void German1Click();
+    void English1Click();
+    void BitBtnAboutClick();
+    void BitBtnHelpClick();
+    void ToolButton13Click();
+    void ToolButton18Click();
+    // A file dropped onto the window: the first local file of the drop is loaded into Memo2.
+    void DropFiles(const QList<QUrl>& urls);
+    // Opens the current help file; an empty anchor shows its table of contents.
+    void ShowHelp(const QString& anchor = QString());
+
+    // Settings file; raise AppError on failure.
+    void LoadSettings();
+    void SaveSettings();
+    // Has the installer remove a file with raised rights (the settings file when it cannot be replaced).
+    void RemoveFileElevated(const QString& path);
+    // Step 6 of the first show: arms a stored schedule, or sets the pickers to now.
+    void RestoreSchedule();
+    // Where ToolButton7Click pops up the language menu (screen coordinates).
+    QPoint languageMenuPosition() const;
+
+    // Memo2's text as file lines, and lines into Memo2.
+    QStringList messageLines() const;
+    void setMessageLines(const QStringList& lines);
+
+    // Runs an operation; an error it does not handle is shown by the default error report
+    // (an error box with the error's text) and the program goes on. Returns false after an error.
+    bool runGuarded(const std::function<void()>& operation);
+
+    Prompts& prompts() { return m_prompts; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void buildControls();
+    void buildToolBar();
+    void setTabOrder();
+    void bind(QAbstractButton* button, void (TFormNewMail::*operation)());
+    void applyQtTranslation();
+    void loadMessageFile(const QString& path);
+    void writeMessageFile(const QString& path);
+
+    Prompts& m_prompts;
+    QTranslator* m_qtTranslator = nullptr;
+    bool m_shown = false;
+};

@@ -1,0 +1,178 @@
+#include "settings/settingsfile.h"
+
+#include "app/apperror.h"
+#include "app/blank.h"
+#include "app/datetimenumber.h"
+#include "app/paths.h"
+#include "app/textfile.h"
+#include "settings/cipher.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QThread>
+
+namespace {
+
+constexpr int kLineCount = 11;
+constexpr int kReservedCount = 3;
+constexpr qsizetype kMaxLineLength = 4096;
+
+// A fixed text left out of the count, in any letter case.
+const QString kMarker = QStringLiteral("prd");
+
+// Half of n rounded to the nearest integer, a half going to the even neighbour.
+qsizetype halfRoundedToEven(qsizetype n) {
+    const qsizetype half = n / 2;
+    if (n % 2 == 0) return half;
+    return half % 2 == 0 ? half : half + 1;
+}
+
+// What this program writes deciphers to exactly eleven lines, each ended by CR LF. A hand-typed file
+// practically never deciphers to that, so this catches a scrambled file whose values are mostly
+// characters the scrambling turns into printable ASCII (a long password of umlauts, for instance),
+// which the printable-character count alone would take for a plain file.
+bool hasWrittenLayout(const QByteArray& plain) {
+    return plain.endsWith("\r\n") && plain.count('\r') == kLineCount && plain.count('\n') == kLineCount &&
+           plain.count("\r\n") == kLineCount;
+}
+
+// A value of a one-line field; a line break pasted into it would shift every later line of the file.
+QString oneLine(QString value) {
+    value.remove(QLatin1Char('\r'));
+    value.remove(QLatin1Char('\n'));
+    return value;
+}
+
+QString dateTimeLine(double number, const QLocale& locale) {
+    return dateTimeToRegionalText(numberToDateTime(number), locale);
+}
+
+void readDateTimeLine(const QString& line, double& value, const QLocale& locale) {
+    if (isBlank(line)) return;
+    const auto dateTime = regionalTextToDateTime(line, locale);
+    value = dateTime ? dateTimeToNumber(*dateTime) : 0;
+}
+
+QByteArray readFileBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw AppError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw AppError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
+    return bytes;
+}
+
+// Temporary file renamed over the target, so a crash never leaves half a file; owner-only from the
+// first byte on, because the content is merely scrambled.
+void writePrivateFile(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw AppError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        file.cancelWriting();
+        throw AppError(QStringLiteral("Cannot protect file \"%1\". %2").arg(path, file.errorString()));
+    }
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        throw AppError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+}
+
+} // namespace
+
+QString settingsFilePath(const QString& dataFolder) {
+    return dataFolder + settingsFileName();
+}
+
+bool LooksEnciphered(const QString& text) {
+    QString s = text;
+    s.remove(QStringLiteral("\r\n"));
+    s.remove(QLatin1Char('\t'));
+    s.remove(kMarker, Qt::CaseInsensitive);
+    s.remove(QLatin1Char(' '));
+    const qsizetype b = s.size();
+    qsizetype a = 0;
+    for (QChar c : s)
+        if (c.unicode() >= 33 && c.unicode() <= 126) ++a;
+    return a == 0 || a < halfRoundedToEven(b);
+}
+
+int systemDefaultLanguage(const QLocale& locale) {
+    return locale.language() == QLocale::German && locale.territory() == QLocale::Germany ? 0 : 1;
+}
+
+QStringList settingsLinesFromFileBytes(const QByteArray& bytes) {
+    const QString asRead = decodeText(bytes);
+    const QByteArray deciphered = DecodeString(kSettingsKey, bytes);
+    const bool enciphered = LooksEnciphered(asRead) || hasWrittenLayout(deciphered);
+    QStringList lines = splitLines(enciphered ? ansiToUnicode(deciphered) : asRead);
+    for (QString& line : lines)
+        if (line.size() > kMaxLineLength) line.truncate(kMaxLineLength);
+    return lines;
+}
+
+void applySettingsLines(const QStringList& lines, StoredSettings& values, const QLocale& locale) {
+    const auto line = [&lines](int number) {
+        return number <= lines.size() ? lines.at(number - 1) : QString();
+    };
+    values.SmtpHost = line(1);
+    values.SmtpUser = line(2);
+    values.SmtpPassword = line(3);
+    values.SmtpPort = isBlank(line(4)) ? QStringLiteral("25") : line(4);
+    // Line 5 repeats the mail address and is not read.
+    values.Reserved = QStringList{line(6), line(7), line(8)};
+    const QString language = line(9);
+    if (isBlank(language)) {
+        values.Language = systemDefaultLanguage(locale);
+    } else {
+        bool ok = false;
+        const int number = trimBlank(language).toInt(&ok, 10);
+        if (!ok) throw AppError(QStringLiteral("'%1' is not a valid integer value").arg(language));
+        values.Language = number;
+    }
+    readDateTimeLine(line(10), values.ScheduledDate, locale);
+    readDateTimeLine(line(11), values.ScheduledTime, locale);
+}
+
+QByteArray settingsFileBytes(const StoredSettings& values, const QLocale& locale) {
+    QStringList lines;
+    lines << oneLine(values.SmtpHost) << oneLine(values.SmtpUser) << oneLine(values.SmtpPassword)
+          << oneLine(values.SmtpPort) << oneLine(values.SmtpUser);
+    for (int i = 0; i < kReservedCount; ++i)
+        lines << (i < values.Reserved.size() ? oneLine(values.Reserved.at(i)) : QString());
+    lines << QString::number(values.Language) << dateTimeLine(values.ScheduledDate, locale)
+          << dateTimeLine(values.ScheduledTime, locale);
+    QString text;
+    for (const QString& line : lines)
+        text += line + QLatin1String("\r\n");
+    return EncodeString(kSettingsKey, unicodeToAnsi(text));
+}
+
+void loadSettingsFile(const QString& dataFolder, StoredSettings& values, const QLocale& locale) {
+    // Without a data folder the file would be looked for in whatever the working folder happens to be.
+    if (dataFolder.isEmpty()) throw AppError(QStringLiteral("Cannot load the settings: no data folder."));
+    // The whole path: on a fresh account even the user's data folder may not exist yet. A failure shows
+    // up when the file is written.
+    QDir().mkpath(dataFolder);
+    const QString path = settingsFilePath(dataFolder);
+    if (!QFileInfo::exists(path)) return; // first start: nothing stored, the schedule stays as it is
+    applySettingsLines(settingsLinesFromFileBytes(readFileBytes(path)), values, locale);
+}
+
+void saveSettingsFile(const QString& dataFolder, const StoredSettings& values,
+                      const RemoveFileElevatedFunction& removeFileElevated, const QLocale& locale,
+                      int retryPauseMs) {
+    if (dataFolder.isEmpty()) throw AppError(QStringLiteral("Cannot save the settings: no data folder."));
+    const QString path = settingsFilePath(dataFolder);
+    const QByteArray bytes = settingsFileBytes(values, locale);
+    try {
+        writePrivateFile(path, bytes);
+        return;
+    } catch (const AppError&) {
+        // One more attempt once a helper with raised rights has had the chance to remove the file.
+    }
+    if (removeFileElevated) removeFileElevated(path);
+    QThread::msleep(static_cast<unsigned long>(retryPauseMs));
+    writePrivateFile(path, bytes);
+}

@@ -1,0 +1,535 @@
+#include "app/aboutbox.h"
+#include "app/appwindows.h"
+#include "app/formnewmail.h"
+#include "app/interfacetexts.h"
+#include "app/radiogroup.h"
+#include "import/formimport.h"
+#include "recipients/formgrid.h"
+#include "recipients/formloeschen.h"
+#include "tests/support/scriptedprompts.h"
+#include "tests/support/testenvironment.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDateEdit>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimeEdit>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+} // namespace
+
+class TstFormNewMail : public QObject {
+    Q_OBJECT
+
+    ScriptedPrompts prompts;
+    std::unique_ptr<AppWindows> windows;
+    TFormNewMail* w = nullptr;
+    QList<QUrl> opened;
+    QTemporaryDir files;
+
+    template <class T = QWidget> T* control(const char* name) {
+        T* c = w->findChild<T*>(QLatin1String(name));
+        if (!c) qWarning("no control %s", name);
+        return c;
+    }
+
+    void click(const char* toolButton) {
+        QToolButton* b = control<QToolButton>(toolButton);
+        QVERIFY(b);
+        b->click();
+    }
+
+    void showWindow() {
+        windows = std::make_unique<AppWindows>(prompts);
+        w = windows->FormNewMail.get();
+        w->OpenUrl = [this](const QUrl& url) {
+            opened << url;
+            return true;
+        };
+        w->move(50, 40);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+    }
+
+    QString dataFile(const QString& name) const { return w->State.DataFolder + name; }
+
+private Q_SLOTS:
+    void init() {
+        prompts.reset();
+        opened.clear();
+        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)).removeRecursively();
+        showWindow();
+    }
+
+    void cleanup() {
+        VERIFY_PROMPTS(prompts);
+        windows.reset();
+        w = nullptr;
+    }
+
+    // ---- start-up ----
+
+    void windowsAreCreatedInOrderAndOnlyTheMainOneShows() {
+        const QList<QDialog*> dialogs = w->findChildren<QDialog*>(QString(), Qt::FindDirectChildrenOnly);
+        QCOMPARE(dialogs.size(), 4);
+        QVERIFY(qobject_cast<TAboutBox*>(dialogs[0]));
+        QVERIFY(qobject_cast<TFormGrid*>(dialogs[1]));
+        QVERIFY(qobject_cast<TFormLoeschen*>(dialogs[2]));
+        QVERIFY(qobject_cast<TFormImport*>(dialogs[3]));
+        for (QDialog* d : dialogs)
+            QVERIFY(!d->isVisible());
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tarnel x64"));
+        QCOMPARE(w->size(), QSize(761, 478));
+        QCOMPARE(w->minimumSize(), w->maximumSize());
+    }
+
+    void firstStartOnAMachineWithoutData() {
+        const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        QCOMPARE(w->State.DataFolder, dataHome + QStringLiteral("/prdata/"));
+        QVERIFY(QFileInfo(w->State.DataFolder).isDir());
+        QCOMPARE(w->State.DefaultMessageFile, dataHome + QStringLiteral("/prdata/defaultmail.txt"));
+        QVERIFY(w->State.MessageFile.isEmpty());
+        QVERIFY(w->State.ListFile.isEmpty());
+        QCOMPARE(w->State.Language, 0);
+        QCOMPARE(control<QLabel>("Label2")->text(), QStringLiteral("Mailadresse"));
+        for (QLineEdit* e : {w->EditHost, w->EditPort, w->EditUser, w->MaskEdit})
+            QVERIFY2(e->text().isEmpty(), qPrintable(e->objectName()));
+        QCOMPARE(w->DateTimePicker1->date(), QDate::currentDate());
+        QVERIFY(qAbs(w->DateTimePicker2->time().secsTo(QTime::currentTime())) < 60);
+        QVERIFY(!w->CheckBox1->isChecked());
+        QVERIFY(!w->Timer1->isActive());
+        QVERIFY(!w->State.ScheduleArmed);
+        QVERIFY(w->ImageDisconnect->isVisible());
+        QVERIFY(!w->ImageConnect->isVisible());
+        QVERIFY(!w->LabelStatus->isVisible());
+        QCOMPARE(w->ProgressBar1->value(), 0);
+        QCOMPARE(w->SelHtml->itemIndex(), 0);
+        QCOMPARE(w->State.Texts.MsgMailError, messageTextsFor(0).MsgMailError);
+        QCOMPARE(w->DateTimePicker1->minimumDate(), QDate(2012, 9, 13));
+    }
+
+    void controlsStandWhereTheyBelong_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("geometry");
+        QTest::newRow("EditHost") << "EditHost" << QRect(60, 72, 181, 21);
+        QTest::newRow("EditPort") << "EditPort" << QRect(247, 72, 46, 21);
+        QTest::newRow("MaskEdit") << "MaskEdit" << QRect(60, 161, 235, 21);
+        QTest::newRow("CheckBox1") << "CheckBox1" << QRect(60, 248, 229, 17);
+        QTest::newRow("DateTimePicker2") << "DateTimePicker2" << QRect(193, 285, 100, 23);
+        QTest::newRow("PanelMessage") << "PanelMessage" << QRect(60, 375, 233, 25);
+        QTest::newRow("EditMail") << "EditMail" << QRect(330, 71, 300, 21);
+        QTest::newRow("Edit1") << "Edit1" << QRect(640, 69, 73, 21);
+        QTest::newRow("Memo2") << "Memo2" << QRect(330, 208, 385, 193);
+        QTest::newRow("SelHtml") << "SelHtml" << QRect(456, 416, 161, 41);
+        QTest::newRow("ToolBar1") << "ToolBar1" << QRect(0, 0, 761, 30);
+    }
+    void controlsStandWhereTheyBelong() {
+        QFETCH(QString, name);
+        QFETCH(QRect, geometry);
+        QWidget* c = w->findChild<QWidget*>(name);
+        QVERIFY(c);
+        QCOMPARE(c->geometry(), geometry);
+    }
+
+    void toolbarButtonsAreInOrderWithDistinctImages() {
+        const QStringList expected{"ToolButton1",     "ToolButton2",  "ToolButton3",  "ToolButton4",
+                                   "ToolButtonCheck", "ToolButton8",  "ToolButton14", "ToolButton6",
+                                   "ToolButton19",    "ToolButton11", "ToolButton12", "ToolButton7",
+                                   "ToolButton15",    "ToolButton16", "ToolButton13", "ToolButton18"};
+        QList<QToolButton*> buttons =
+            w->ToolBar1->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly);
+        buttons.removeIf([](QToolButton* b) { return b->objectName().isEmpty() || !b->isVisible(); });
+        std::sort(buttons.begin(), buttons.end(),
+                  [](QToolButton* a, QToolButton* b) { return a->x() < b->x(); });
+        QStringList names;
+        QList<QImage> images;
+        for (QToolButton* b : buttons) {
+            names << b->objectName();
+            const QImage image = b->icon().pixmap(24, 24).toImage();
+            QVERIFY2(!image.isNull(), qPrintable(b->objectName()));
+            QVERIFY2(!images.contains(image),
+                     qPrintable(b->objectName() + QStringLiteral(" looks like another")));
+            images << image;
+        }
+        QCOMPARE(names, expected);
+        QCOMPARE(buttons.first()->x(), 60);
+    }
+
+    void tabOrderFollowsTheForm() {
+        const QList<QWidget*> chain{w->EditHost,  w->EditPort,        w->EditUser,        w->MaskEdit,
+                                    w->EditPatch, w->EditMail,        w->Edit1,           w->EditSubject,
+                                    w->Memo2,     w->DateTimePicker1, w->DateTimePicker2, w->CheckBox1};
+        for (int i = 1; i < chain.size(); ++i) {
+            QWidget* next = chain[i - 1]->nextInFocusChain();
+            while (next && next != chain[i] &&
+                   (!(next->focusPolicy() & Qt::TabFocus) || chain[i - 1]->isAncestorOf(next)))
+                next = next->nextInFocusChain();
+            QCOMPARE(next, chain[i]);
+        }
+    }
+
+    // ---- interface language ----
+
+    void languageSwitchesEveryText_data() {
+        QTest::addColumn<int>("language");
+        QTest::newRow("English") << 1;
+        QTest::newRow("German") << 0;
+        QTest::newRow("2 counts as English") << 2;
+    }
+    void languageSwitchesEveryText() {
+        QFETCH(int, language);
+        if (isGerman(language)) w->English1->trigger(); // from English back to German
+        w->State.Language = language;
+        w->ApplyLanguage();
+        for (const ControlText& t : mainWindowControlTexts()) {
+            QWidget* c = w->findChild<QWidget*>(QLatin1String(t.control));
+            QVERIFY2(c, t.control);
+            const QString shown = t.kind == ControlText::Hint ? c->toolTip() : c->property("text").toString();
+            QCOMPARE(shown, t.text(language));
+        }
+        QCOMPARE(w->State.Texts.MsgMailsSent, isGerman(language) ? QStringLiteral(" Mail(s) versendet.")
+                                                                 : QStringLiteral(" Mail(s) send."));
+        QVERIFY(w->State.HelpFile.endsWith(isGerman(language) ? QStringLiteral("/tarneld.html")
+                                                              : QStringLiteral("/tarnel.html")));
+        // Texts that stay the same in both languages.
+        QCOMPARE(control<QLabel>("Label1")->text(), QStringLiteral("SMTP Host"));
+        QCOMPARE(w->SelHtml->title(), QStringLiteral("Message Format"));
+        QCOMPARE(w->German1->text(), QStringLiteral("German"));
+    }
+
+    void germanTextsReplaceTheDesignTexts() {
+        QCOMPARE(control("ToolButton8")->toolTip(), QStringLiteral("Testmail"));
+        QCOMPARE(w->CheckBox1->text(), QStringLiteral("Nächstes Mailing automatisch starten am:"));
+        QCOMPARE(control("ToolButton7")->toolTip(), QStringLiteral("Sprache"));
+    }
+
+    void aMessageAfterASwitchSpeaksTheNewLanguage() {
+        w->English1->trigger();
+        QCOMPARE(w->State.Language, 1);
+        prompts.expectQuestion(false, [](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.text, QStringLiteral("defaultmail.txt not found. Create new default message?"));
+        });
+        click("ToolButton11");
+        w->German1->trigger();
+        prompts.expectQuestion(false, [](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.text, QStringLiteral("defaultmail.txt nicht gefunden. Neuen Standardtext erstellen?"));
+        });
+        click("ToolButton11");
+    }
+
+    void languageMenuPopsUpBelowTheToolbar() {
+        click("ToolButton7");
+        QVERIFY(w->PopupMenu1->isVisible());
+        const QPoint expected(w->frameGeometry().left() + w->ToolButton7->x(),
+                              w->frameGeometry().top() + 30 + 30);
+        QCOMPARE(w->languageMenuPosition(), expected);
+        QCOMPARE(w->PopupMenu1->pos(), expected);
+        w->PopupMenu1->hide();
+    }
+
+    void helpOpensTheFileOfTheCurrentLanguage() {
+        // No help file: nothing opens.
+        QTest::keyClick(w->Memo2, Qt::Key_F1);
+        QVERIFY(opened.isEmpty());
+        const QString german = QCoreApplication::applicationDirPath() + QStringLiteral("/tarneld.html");
+        const QString english = QCoreApplication::applicationDirPath() + QStringLiteral("/tarnel.html");
+        QVERIFY(writeBytes(german, "<html></html>"));
+        QVERIFY(writeBytes(english, "<html></html>"));
+        QTest::keyClick(w->EditHost, Qt::Key_F1);
+        w->English1->trigger();
+        QTest::keyClick(w->Memo2, Qt::Key_F1);
+        QFile::remove(german);
+        QFile::remove(english);
+        QCOMPARE(opened, (QList<QUrl>{QUrl::fromLocalFile(german), QUrl::fromLocalFile(english)}));
+    }
+
+    // ---- recipient list and attachment ----
+
+    void recipientListHandOver() {
+        w->EditMail->setText(QStringLiteral("x@y"));
+        w->Memo2->setPlainText(QStringLiteral("text"));
+        w->FormGrid->FItems = QStringLiteral("/kept/list.csv");
+        w->English1->trigger();
+        QString seenItems;
+        QString seenPath;
+        int seenLanguage = -1;
+        QTimer::singleShot(0, w->FormGrid, [&] {
+            seenItems = w->FormGrid->FItems;
+            seenPath = w->FormGrid->DataPath;
+            seenLanguage = w->FormGrid->Language;
+            QVERIFY(w->Memo2->toPlainText().isEmpty());
+            QVERIFY(w->EditMail->text().isEmpty());
+            w->FormGrid->FItems = QStringLiteral("/chosen/other.csv");
+            w->FormGrid->accept();
+        });
+        click("ToolButton1");
+        QCOMPARE(seenItems, QStringLiteral("/kept/list.csv")); // an empty ListFile leaves FItems alone
+        QCOMPARE(seenPath, w->State.DataFolder);
+        QCOMPARE(seenLanguage, 1);
+        QCOMPARE(w->State.ListFile, QStringLiteral("/chosen/other.csv"));
+
+        QTimer::singleShot(0, w->FormGrid, [&] {
+            seenItems = w->FormGrid->FItems;
+            w->FormGrid->reject();
+        });
+        click("ToolButton1");
+        QCOMPARE(seenItems, QStringLiteral("/chosen/other.csv"));
+    }
+
+    void attachmentChoice() {
+        w->EditPatch->setText(QStringLiteral("old.pdf"));
+        prompts.expectOpenFile(QString());
+        w->BitBtnOpenClick();
+        QCOMPARE(w->EditPatch->text(), QStringLiteral("old.pdf"));
+        prompts.expectOpenFile(
+            QStringLiteral("/some/where/new.pdf"),
+            [this](const ScriptedPrompts::Asked& a) { QCOMPARE(a.request.folder, w->State.DataFolder); });
+        w->BitBtnOpenClick();
+        QCOMPARE(w->EditPatch->text(), QStringLiteral("/some/where/new.pdf"));
+    }
+
+    // ---- message text files ----
+
+    void openLoadsAFileInItsEncoding() {
+        const QString path = files.filePath(QStringLiteral("letter-utf16.txt"));
+        QVERIFY(writeBytes(path, QByteArray("\xFE\xFF\0H\0i\0\r\0\n\0\xFC", 12)));
+        w->SelHtml->setItemIndex(1);
+        prompts.expectOpenFile(path, [this](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.request.folder, w->State.DataFolder);
+            QCOMPARE(a.request.filter, QStringLiteral("Alle (*)"));
+        });
+        click("ToolButton19");
+        QCOMPARE(w->Memo2->toPlainText(), QStringLiteral("Hi\nü"));
+        QCOMPARE(w->State.MessageFile, path);
+        QCOMPARE(w->MessageEncoding, TextEncoding::Utf16BE);
+        QCOMPARE(w->SelHtml->itemIndex(), 1);
+
+        // Saving writes the same encoding back, with its mark.
+        const QString copy = files.filePath(QStringLiteral("copy.txt"));
+        prompts.expectSaveFile(copy, [&](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.request.folder, files.path());
+            QCOMPARE(a.request.fileName, QStringLiteral("letter-utf16.txt"));
+        });
+        click("ToolButton12");
+        QCOMPARE(readBytes(copy), readBytes(path) + QByteArray("\0\r\0\n", 4));
+        QCOMPARE(w->State.MessageFile, copy);
+    }
+
+    void openCancelledChangesNothing() {
+        w->Memo2->setPlainText(QStringLiteral("keep"));
+        w->State.MessageFile = QStringLiteral("/a/b.txt");
+        prompts.expectOpenFile(QString());
+        click("ToolButton19");
+        QCOMPARE(w->Memo2->toPlainText(), QStringLiteral("keep"));
+        QCOMPARE(w->State.MessageFile, QStringLiteral("/a/b.txt"));
+    }
+
+    void openThatFailsLeavesAnEmptyField() {
+        const QString missing = files.filePath(QStringLiteral("gone.txt"));
+        w->Memo2->setPlainText(QStringLiteral("before"));
+        prompts.expectOpenFile(missing);
+        prompts.expectError([&](const ScriptedPrompts::Asked& a) { QVERIFY(a.text.contains(missing)); });
+        click("ToolButton19");
+        QCOMPARE(w->State.MessageFile, missing);
+        QVERIFY(w->Memo2->toPlainText().isEmpty());
+    }
+
+    void saveWithAnEmptyFieldOpensNoDialog() {
+        click("ToolButton12"); // an unexpected dialog would show up in the prompts check
+        w->Memo2->setPlainText(QStringLiteral("  "));
+        prompts.expectSaveFile(QString());
+        click("ToolButton12"); // blanks are not empty
+    }
+
+    void saveAfterClearingKeepsTheDialogsLastPlace() {
+        const QString first = files.filePath(QStringLiteral("first.txt"));
+        w->Memo2->setPlainText(QStringLiteral("Grüße\n$Name"));
+        prompts.expectSaveFile(first);
+        click("ToolButton12");
+        QCOMPARE(readBytes(first), QByteArray("Gr\xFC\xDF"
+                                              "e\r\n$Name\r\n"));
+
+        click("ToolButton14");
+        QVERIFY(w->State.MessageFile.isEmpty());
+        w->Memo2->setPlainText(QStringLiteral("again"));
+        prompts.expectSaveFile(QString(), [&](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.request.folder, files.path());
+            QCOMPARE(a.request.fileName, QStringLiteral("first.txt"));
+        });
+        click("ToolButton12");
+        QVERIFY(w->State.MessageFile.isEmpty());
+    }
+
+    void saveThatFailsKeepsTheNewPath() {
+        const QString target = files.filePath(QStringLiteral("no/folder/x.txt"));
+        w->Memo2->setPlainText(QStringLiteral("text"));
+        prompts.expectSaveFile(target);
+        prompts.expectError();
+        click("ToolButton12");
+        QCOMPARE(w->State.MessageFile, target);
+        QVERIFY(!QFile::exists(target));
+    }
+
+    void savedTextThatDoesNotFitTheCodePageBecomesUtf8() {
+        const QString path = files.filePath(QStringLiteral("lukasz.txt"));
+        w->Memo2->setPlainText(QStringLiteral("Łukasz"));
+        prompts.expectSaveFile(path);
+        click("ToolButton12");
+        QCOMPARE(readBytes(path), QByteArray("\xEF\xBB\xBF\xC5\x81ukasz\r\n"));
+    }
+
+    void defaultMessage_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("firstLine");
+        QTest::newRow("German") << 0 << "Sehr geehrte(r) Frau/Herr $PreName $Name,";
+        QTest::newRow("English") << 1 << "Dear Mrs./Mr. $Prename $Name,";
+    }
+    void defaultMessage() {
+        QFETCH(int, language);
+        QFETCH(QString, firstLine);
+        w->State.Language = language;
+        w->ApplyLanguage();
+        w->Memo2->setPlainText(QStringLiteral("old"));
+        const QString before = w->State.MessageFile = QStringLiteral("/before.txt");
+
+        prompts.expectQuestion(false);
+        click("ToolButton11");
+        QCOMPARE(w->Memo2->toPlainText(), QStringLiteral("old"));
+        QCOMPARE(w->State.MessageFile, before);
+        QVERIFY(!QFile::exists(w->State.DefaultMessageFile));
+
+        prompts.expectQuestion(true);
+        click("ToolButton11");
+        const QStringList lines = w->messageLines();
+        QCOMPARE(lines.size(), 7);
+        QCOMPARE(lines[0], firstLine);
+        QVERIFY(lines[1].isEmpty() && lines[5].isEmpty());
+        QCOMPARE(w->State.MessageFile, w->State.DefaultMessageFile);
+        QCOMPARE(readTextFile(w->State.DefaultMessageFile).lines, lines);
+
+        // Now it exists: loaded without a question.
+        w->Memo2->setPlainText(QStringLiteral("changed"));
+        w->State.MessageFile.clear();
+        click("ToolButton11");
+        QCOMPARE(w->messageLines(), lines);
+        QCOMPARE(w->State.MessageFile, w->State.DefaultMessageFile);
+    }
+
+    void defaultMessageThatCannotBeReadOrWritten() {
+        w->State.MessageFile = QStringLiteral("/before.txt");
+        // Reading fails: the field is empty, MessageFile unchanged.
+        QVERIFY(QDir().mkpath(w->State.DefaultMessageFile));
+        w->Memo2->setPlainText(QStringLiteral("old"));
+        prompts.expectError();
+        click("ToolButton11");
+        QVERIFY(w->Memo2->toPlainText().isEmpty());
+        QCOMPARE(w->State.MessageFile, QStringLiteral("/before.txt"));
+
+        // Creating fails: the field holds the template, MessageFile unchanged.
+        QVERIFY(QDir(w->State.DataFolder).removeRecursively());
+        prompts.expectQuestion(true);
+        prompts.expectError();
+        click("ToolButton11");
+        QCOMPARE(w->messageLines(), defaultMessageTemplate(0));
+        QCOMPARE(w->State.MessageFile, QStringLiteral("/before.txt"));
+    }
+
+    void clearFieldsLeavesAccountAndFormat() {
+        w->EditHost->setText(QStringLiteral("smtp.example.org"));
+        w->EditMail->setText(QStringLiteral("a@b"));
+        w->EditSubject->setText(QStringLiteral("S"));
+        w->EditPatch->setText(QStringLiteral("/p"));
+        w->Edit1->setText(QStringLiteral("3"));
+        w->Memo2->setPlainText(QStringLiteral("m"));
+        w->ProgressBar1->setValue(40);
+        w->PanelMessage->setText(QStringLiteral("done"));
+        w->SelHtml->setItemIndex(1);
+        w->CheckBox1->setChecked(true);
+        w->State.MessageFile = QStringLiteral("/m.txt");
+        click("ToolButton14");
+        for (QLineEdit* e : {w->EditMail, w->EditSubject, w->EditPatch, w->Edit1})
+            QVERIFY2(e->text().isEmpty(), qPrintable(e->objectName()));
+        QVERIFY(w->Memo2->toPlainText().isEmpty());
+        QVERIFY(w->State.MessageFile.isEmpty());
+        QCOMPARE(w->ProgressBar1->value(), 0);
+        QVERIFY(w->PanelMessage->text().isEmpty());
+        QCOMPARE(w->EditHost->text(), QStringLiteral("smtp.example.org"));
+        QCOMPARE(w->SelHtml->itemIndex(), 1);
+        QVERIFY(w->CheckBox1->isChecked());
+    }
+
+    void copyPutsTheWholeTextOnTheClipboard() {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->setText(QStringLiteral("before"));
+        w->Memo2->setPlainText(QStringLiteral(" \n\t\n "));
+        click("ToolButton6");
+        QCOMPARE(clipboard->text(), QStringLiteral("before"));
+        w->Memo2->setPlainText(QStringLiteral("  Hallo $Prename\n\n"));
+        click("ToolButton6");
+        QCOMPARE(clipboard->text(), QStringLiteral("  Hallo $Prename\n\n"));
+    }
+
+    void droppingFilesLoadsTheFirstOnly() {
+        const QString a = files.filePath(QStringLiteral("a.txt"));
+        const QString b = files.filePath(QStringLiteral("b.txt"));
+        QVERIFY(writeBytes(a, "first\r\n"));
+        QVERIFY(writeBytes(b, "second\r\n"));
+        auto drop = [this](const QList<QUrl>& urls) {
+            QMimeData mime;
+            mime.setUrls(urls);
+            // As from the desktop: the window accepts the drag, then receives the drop.
+            QDragEnterEvent enter(QPoint(20, 40), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(w, &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent event(QPointF(20, 40), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(w, &event);
+        };
+        drop({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b), QUrl::fromLocalFile(b)});
+        QCOMPARE(w->Memo2->toPlainText(), QStringLiteral("first"));
+        QCOMPARE(w->State.MessageFile, a);
+
+        // A dropped file that cannot be read: the path is taken, the text stays.
+        const QString missing = files.filePath(QStringLiteral("missing.txt"));
+        prompts.expectError();
+        drop({QUrl::fromLocalFile(missing)});
+        QCOMPARE(w->State.MessageFile, missing);
+        QCOMPARE(w->Memo2->toPlainText(), QStringLiteral("first"));
+
+        // Something that is not a local file is ignored.
+        drop({QUrl(QStringLiteral("https://example.org/x.txt"))});
+        QCOMPARE(w->State.MessageFile, missing);
+    }
+
+    void quitClosesTheWindow() {
+        click("ToolButton18");
+        QVERIFY(!w->isVisible());
+    }
+};
+
+TARNEL_TEST_MAIN(TstFormNewMail)
+#include "tst_formnewmail.moc"
