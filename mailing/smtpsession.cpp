@@ -68,6 +68,13 @@ int traceDialogue(CURL*, curl_infotype type, char* data, size_t size, void* user
             if (line.size() >= 3 && (line[0] == '4' || line[0] == '5') && std::isdigit(uchar(line[1])) &&
                 std::isdigit(uchar(line[2])))
                 trace->failureLine = QByteArray(line.constData(), line.size());
+            // "250-AUTH PLAIN LOGIN" (or the older "250-AUTH=LOGIN") in the EHLO answer.
+            const QByteArray keyword = line.mid(4, 5).toUpper();
+            if (line.startsWith("250") && (keyword == "AUTH " || keyword == "AUTH=")) {
+                trace->authOffered = true;
+                for (const QByteArray& method : line.mid(9).toUpper().split(' '))
+                    if (method == "LOGIN") trace->loginOffered = true;
+            }
         }
     }
     return 0;
@@ -99,6 +106,8 @@ QByteArray serverUrl(const SmtpAccount& account, QString* error) {
 void SmtpSession::Trace::reset() {
     dataCommandSent = false;
     startTlsSent = false;
+    authOffered = false;
+    loginOffered = false;
     failureLine.clear();
     errorBuffer[0] = 0;
 }
@@ -134,6 +143,7 @@ void SmtpSession::close() {
     m_curl = nullptr;
     m_open = false;
     m_tls = false;
+    m_login = false;
     m_account = {};
 }
 
@@ -170,21 +180,31 @@ DeliveryResult SmtpSession::send(const PreparedMail& mail) {
         return result;
     }
     const bool reuse = isOpen();
-    Outcome outcome = perform(reuse ? m_account : mail.account, mail, result);
+    Outcome outcome =
+        reuse ? perform(m_account, m_login, mail, result) : perform(mail.account, true, mail, result);
     if (outcome == Outcome::Stale) {
         // The server had dropped the idle connection or said goodbye before taking the message: one
         // more try over a new connection, made from the current settings.
         close();
         result = DeliveryResult();
         result.retried = true;
-        outcome = perform(mail.account, mail, result);
+        outcome = perform(mail.account, true, mail, result);
+    }
+    if (outcome == Outcome::LoginNotOffered) {
+        // The server offers other login methods but not LOGIN: the message goes without a login, as
+        // to a server that offers none.
+        close();
+        const bool retried = result.retried;
+        result = DeliveryResult();
+        result.retried = retried;
+        outcome = perform(mail.account, false, mail, result);
     }
     if (outcome != Outcome::Sent) close();
     return result;
 }
 
-SmtpSession::Outcome SmtpSession::perform(const SmtpAccount& account, const PreparedMail& mail,
-                                          DeliveryResult& result) {
+SmtpSession::Outcome SmtpSession::perform(const SmtpAccount& account, bool withLogin,
+                                          const PreparedMail& mail, DeliveryResult& result) {
     QString urlError;
     const QByteArray url = serverUrl(account, &urlError);
     if (url.isEmpty()) {
@@ -199,10 +219,11 @@ SmtpSession::Outcome SmtpSession::perform(const SmtpAccount& account, const Prep
     }
 
     const bool implicitTls = account.port == 465;
-    const bool login = !account.password.isEmpty();
+    const bool login = withLogin && !account.password.isEmpty();
     // A password never crosses the network in clear; on this machine's own loopback nobody can listen in.
-    const curl_usessl tls =
-        implicitTls || (login && !isLoopbackHost(account.host)) ? CURLUSESSL_ALL : CURLUSESSL_TRY;
+    const curl_usessl tls = implicitTls || (!account.password.isEmpty() && !isLoopbackHost(account.host))
+                                ? CURLUSESSL_ALL
+                                : CURLUSESSL_TRY;
     const QByteArray user = account.user.toUtf8();
     const QByteArray password = account.password.toUtf8();
     const QByteArray sender = bracketed(mail.envelopeSender);
@@ -255,6 +276,7 @@ SmtpSession::Outcome SmtpSession::perform(const SmtpAccount& account, const Prep
     if (code == CURLE_OK) {
         if (connects > 0 || !m_open) {
             m_account = account;
+            m_login = withLogin;
             m_tls = implicitTls || m_trace.startTlsSent;
         }
         m_open = true;
@@ -271,5 +293,8 @@ SmtpSession::Outcome SmtpSession::perform(const SmtpAccount& account, const Prep
     const bool lost = m_trace.failureLine.isEmpty() &&
                       (code == CURLE_SEND_ERROR || code == CURLE_RECV_ERROR || code == CURLE_GOT_NOTHING);
     if (reused && !m_trace.dataCommandSent && (goodbye || lost)) return Outcome::Stale;
+    if (code == CURLE_LOGIN_DENIED && login && m_trace.authOffered && !m_trace.loginOffered &&
+        m_trace.failureLine.isEmpty())
+        return Outcome::LoginNotOffered;
     return Outcome::Failed;
 }

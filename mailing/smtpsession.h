@@ -58,20 +58,23 @@ public:
     struct Trace {
         bool dataCommandSent = false;
         bool startTlsSent = false;
+        bool authOffered = false;  // the EHLO answer names AUTH methods...
+        bool loginOffered = false; // ...and LOGIN among them
         QByteArray failureLine;
         char errorBuffer[256] = {};
         void reset();
     };
 
 private:
-    enum class Outcome { Sent, Failed, Stale };
-    Outcome perform(const SmtpAccount& account, const PreparedMail& mail, DeliveryResult& result);
+    enum class Outcome { Sent, Failed, Stale, LoginNotOffered };
+    Outcome perform(const SmtpAccount& account, bool login, const PreparedMail& mail, DeliveryResult& result);
     bool connectionLooksAlive();
 
     SmtpOptions m_options;
     void* m_curl = nullptr; // CURL*
     bool m_open = false;
     bool m_tls = false;
+    bool m_login = false; // the open connection was made with a login
     SmtpAccount m_account;
     Trace m_trace;
 };

@@ -104,6 +104,8 @@ private Q_SLOTS:
         QTest::newRow("wrong password is refused")
             << withAuth(Auth::Login) << account << QStringLiteral("wrong") << false << account
             << QStringLiteral("wrong");
+        QTest::newRow("server offers AUTH without LOGIN: no login, message sent")
+            << withAuth(Auth::Plain, false) << account << password << true << QString() << QString();
         QTest::newRow("server without AUTH: no login, message sent")
             << TestSmtpServer::Options() << account << password << true << QString() << QString();
     }
@@ -138,7 +140,13 @@ private Q_SLOTS:
         if (!sent) {
             QVERIFY(result.serverReply.startsWith(QLatin1String("535")));
             QVERIFY(!session.isOpen());
+            return;
         }
+        // The next message goes over the same connection, logged in (or not) as before.
+        const int connections = smtp.connectionCount();
+        QVERIFY(session.send(prepareMail(request)).sent);
+        QCOMPARE(smtp.connectionCount(), connections);
+        QCOMPARE(smtp.logins().size(), login.isEmpty() ? 0 : 1);
     }
 
     void structure_data() {
