@@ -66,7 +66,10 @@ MailDelivery::MailDelivery(QObject* parent) : QObject(parent) {
     m_worker = std::make_unique<Worker>();
 }
 
-MailDelivery::~MailDelivery() = default;
+MailDelivery::~MailDelivery() {
+    // The worker's last jobs still write this object's members: end it while they exist.
+    m_worker.reset();
+}
 
 void MailDelivery::setOptions(const SmtpOptions& options) {
     Worker* worker = m_worker.get();
