@@ -11,6 +11,8 @@
 #include <QMimeDatabase>
 #include <QSysInfo>
 
+#include <cctype>
+
 namespace {
 
 // Owns one GObject reference.

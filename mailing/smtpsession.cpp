@@ -4,8 +4,11 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <netinet/in.h>
 #include <poll.h>
