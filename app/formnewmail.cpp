@@ -367,6 +367,7 @@ void TFormNewMail::RestoreSchedule() {
 }
 
 void TFormNewMail::closeEvent(QCloseEvent* event) {
+    if (closeWaitsForDelivery()) return event->ignore();
     FormClose();
     event->accept();
 }

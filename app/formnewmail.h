@@ -4,6 +4,7 @@
 #include "app/prompts.h"
 #include "app/sharedstate.h"
 #include "app/textfile.h"
+#include "mailing/smtpsession.h"
 
 #include <QUrl>
 #include <QWidget>
@@ -11,6 +12,7 @@
 #include <functional>
 
 class QAbstractButton;
+class MailDelivery;
 class QAction;
 class QTranslator;
 class QCheckBox;
@@ -129,6 +131,18 @@ public:
     // Where ToolButton7Click pops up the language menu (screen coordinates).
     QPoint languageMenuPosition() const;
 
+    // Delivery of one message (mailing/formnewmail_delivery.cpp). The SMTP connection that all messages
+    // share: the mailing run asks it whether it is open and closes it; tests give it their options.
+    MailDelivery* IdSMTP = newDelivery();
+    // What the last delivery came to, the server's failing reply included.
+    DeliveryResult LastDelivery;
+    void SendCurrentMail();
+    bool DeliverMessage(const QString& recipients, const QString& cc, const QString& subject,
+                        const QStringList& lines);
+    // A delivery has not yet returned (the message is in flight or its error box is open). The window keeps
+    // handling events meanwhile, but no second delivery can start and closing waits for it.
+    bool DeliveryInFlight() const { return m_delivering; }
+
     // Memo2's text as file lines, and lines into Memo2.
     QStringList messageLines() const;
     void setMessageLines(const QStringList& lines);
@@ -154,8 +168,13 @@ private:
     void applyQtTranslation();
     void loadMessageFile(const QString& path);
     void writeMessageFile(const QString& path);
+    MailDelivery* newDelivery();
+    // True when a close request must wait for the delivery in flight; it is carried out once that returns.
+    bool closeWaitsForDelivery();
 
     Prompts& m_prompts;
     QTranslator* m_qtTranslator = nullptr;
     bool m_shown = false;
+    bool m_delivering = false;
+    bool m_closePending = false;
 };

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds and prints the benchmark figures, one per line: "<figure name>: <number> <unit>".
+# Builds the benchmarks in Release (./build-release) when needed and prints the figures, one per line:
+# "<figure name>: <number> <unit>". The delivery benchmarks start and stop Postfix's smtp-sink themselves.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-./scripts/build.sh >/dev/null
-exec ./build/bin/tarnel_bench "$@"
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build-release --target tarnel_bench -j2 >/dev/null
+exec ./build-release/bin/tarnel_bench "$@"

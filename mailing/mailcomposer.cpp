@@ -1,0 +1,240 @@
+// GLib names a struct member "signals", which Qt defines as a keyword macro: GMime comes first.
+#include <gmime/gmime.h>
+
+#include "app/apperror.h"
+#include "app/blank.h"
+#include "mailing/maillibraries.h"
+#include "mailing/mailrequest.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QSysInfo>
+
+#include <cctype>
+
+namespace {
+
+// Owns one GObject reference.
+template <typename T> class GRef {
+public:
+    explicit GRef(T* object = nullptr) : m_object(object) {}
+    ~GRef() {
+        if (m_object) g_object_unref(m_object);
+    }
+    GRef(const GRef&) = delete;
+    GRef& operator=(const GRef&) = delete;
+    T* get() const { return m_object; }
+    explicit operator bool() const { return m_object != nullptr; }
+
+private:
+    T* m_object;
+};
+
+struct FormatOptions {
+    GMimeFormatOptions* options = g_mime_format_options_new();
+    FormatOptions() { g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_DOS); }
+    ~FormatOptions() { g_mime_format_options_free(options); }
+    FormatOptions(const FormatOptions&) = delete;
+    FormatOptions& operator=(const FormatOptions&) = delete;
+};
+
+const char* const utf8 = "utf-8";
+
+// A control character inside a header value would end the header and let the rest pass as a new one
+// (or, in an address, as a new SMTP command); it becomes a blank.
+QString singleLine(const QString& text) {
+    QString line = text;
+    for (QChar& c : line)
+        if ((c.unicode() < 0x20 && c != QLatin1Char('\t')) || c.unicode() == 0x7F) c = QLatin1Char(' ');
+    return line;
+}
+
+// The addr-specs of a list, group members included, for the envelope.
+void collectAddresses(InternetAddressList* list, QList<QByteArray>& envelope) {
+    const int count = internet_address_list_length(list);
+    for (int i = 0; i < count; ++i) {
+        InternetAddress* address = internet_address_list_get_address(list, i);
+        internet_address_set_charset(address, utf8);
+        if (INTERNET_ADDRESS_IS_MAILBOX(address)) {
+            const char* addr = internet_address_mailbox_get_idn_addr(INTERNET_ADDRESS_MAILBOX(address));
+            if (addr && *addr) envelope.append(QByteArray(addr));
+        } else if (INTERNET_ADDRESS_IS_GROUP(address)) {
+            collectAddresses(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)), envelope);
+        }
+    }
+}
+
+// Parses an address list into a header of the message and its addresses into the envelope.
+void addAddresses(GMimeMessage* message, GMimeAddressType type, const QString& text,
+                  QList<QByteArray>& envelope) {
+    const QString line = singleLine(trimBlank(text));
+    if (line.isEmpty()) return;
+    GRef<InternetAddressList> list(internet_address_list_parse(nullptr, line.toUtf8().constData()));
+    if (!list) return;
+    collectAddresses(list.get(), envelope);
+    internet_address_list_append(g_mime_message_get_addresses(message, type), list.get());
+}
+
+// The sender: the account address as a mailbox; text that does not parse as one is taken as the address.
+QByteArray setSender(GMimeMessage* message, const QString& user) {
+    const QString line = singleLine(user);
+    QList<QByteArray> addresses;
+    GRef<InternetAddressList> list(internet_address_list_parse(nullptr, line.toUtf8().constData()));
+    InternetAddress* mailbox = nullptr;
+    if (list) {
+        for (int i = 0; i < internet_address_list_length(list.get()) && !mailbox; ++i) {
+            InternetAddress* address = internet_address_list_get_address(list.get(), i);
+            if (INTERNET_ADDRESS_IS_MAILBOX(address)) mailbox = address;
+        }
+    }
+    QByteArray envelope;
+    if (mailbox) {
+        internet_address_set_charset(mailbox, utf8);
+        envelope = internet_address_mailbox_get_idn_addr(INTERNET_ADDRESS_MAILBOX(mailbox));
+        internet_address_list_add(g_mime_message_get_from(message), mailbox);
+        GRef<InternetAddress> sender(internet_address_mailbox_new(
+            internet_address_get_name(mailbox),
+            internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(mailbox))));
+        internet_address_set_charset(sender.get(), utf8);
+        internet_address_list_add(g_mime_message_get_sender(message), sender.get());
+    } else {
+        envelope = line.toUtf8();
+        g_mime_message_add_mailbox(message, GMIME_ADDRESS_TYPE_FROM, nullptr, envelope.constData());
+        g_mime_message_add_mailbox(message, GMIME_ADDRESS_TYPE_SENDER, nullptr, envelope.constData());
+    }
+    return envelope;
+}
+
+// A text part in UTF-8, each line ended by a line break.
+GMimeObject* newTextPart(const char* subtype, const QStringList& lines) {
+    QByteArray text;
+    for (const QString& line : lines)
+        text += line.toUtf8() + '\n';
+    GMimeTextPart* part = g_mime_text_part_new_with_subtype(subtype);
+    GRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(text.constData(), size_t(text.size())));
+    GRef<GMimeDataWrapper> content(
+        g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+    g_mime_part_set_content(GMIME_PART(part), content.get());
+    g_mime_text_part_set_charset(part, utf8);
+    // 7bit where the text allows, else quoted-printable: its line breaks stay real CR LF on the wire
+    // (base64 would carry the lines' bare LF inside).
+    GMimeContentEncoding encoding =
+        g_mime_part_get_best_content_encoding(GMIME_PART(part), GMIME_ENCODING_CONSTRAINT_7BIT);
+    if (encoding != GMIME_CONTENT_ENCODING_7BIT) encoding = GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE;
+    g_mime_part_set_content_encoding(GMIME_PART(part), encoding);
+    return GMIME_OBJECT(part);
+}
+
+GMimeObject* newFilePart(const QString& fileName, const QByteArray& bytes) {
+    const QString mimeType = QMimeDatabase().mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).name();
+    const QByteArray type = mimeType.section(QLatin1Char('/'), 0, 0).toLatin1();
+    const QByteArray subtype = mimeType.section(QLatin1Char('/'), 1).toLatin1();
+    GMimePart* part = g_mime_part_new_with_type(type.constData(), subtype.constData());
+    GRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.constData(), size_t(bytes.size())));
+    GRef<GMimeDataWrapper> content(
+        g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+    g_mime_part_set_content(part, content.get());
+    g_mime_object_set_disposition(GMIME_OBJECT(part), GMIME_DISPOSITION_ATTACHMENT);
+    g_mime_part_set_filename(part, singleLine(fileName).toUtf8().constData());
+    // Names with non-ASCII letters go out as RFC 2231 parameters in UTF-8.
+    for (GMimeParamList* params :
+         {g_mime_content_type_get_parameters(g_mime_object_get_content_type(GMIME_OBJECT(part))),
+          g_mime_content_disposition_get_parameters(
+              g_mime_object_get_content_disposition(GMIME_OBJECT(part)))}) {
+        for (int i = 0; params && i < g_mime_param_list_length(params); ++i)
+            g_mime_param_set_charset(g_mime_param_list_get_parameter_at(params, i), utf8);
+    }
+    g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
+    return GMIME_OBJECT(part);
+}
+
+// The domain for the Message-ID: the sender's, or this machine's name when the sender has none.
+QByteArray messageIdDomain(const QByteArray& sender) {
+    QByteArray domain = sender.mid(sender.lastIndexOf('@') + 1);
+    const auto usable = [](const QByteArray& name) {
+        if (name.isEmpty()) return false;
+        for (char c : name)
+            if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-')) return false;
+        return true;
+    };
+    if (!sender.contains('@') || !usable(domain)) domain = QSysInfo::machineHostName().toLatin1();
+    if (!usable(domain)) domain = "localhost.localdomain";
+    return domain;
+}
+
+} // namespace
+
+int portNumber(const QString& text) {
+    bool ok = false;
+    const int port = trimBlank(text).toInt(&ok, 10);
+    if (!ok) throw AppError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    if (port < 1 || port > 65535) throw AppError(QStringLiteral("'%1' is not a valid port number").arg(text));
+    return port;
+}
+
+PreparedMail prepareMail(const MailRequest& request) {
+    initMailLibraries();
+    PreparedMail mail;
+    mail.account.host = trimBlank(request.host);
+    mail.account.user = trimBlank(request.user);
+    mail.account.password = trimBlank(request.password);
+    mail.account.port = portNumber(request.port);
+
+    // Read before the server is contacted: a file that is there but cannot be read is the caller's error.
+    const QString attachmentPath = trimBlank(request.attachmentPath);
+    const bool attach = !attachmentPath.isEmpty() && QFileInfo(attachmentPath).isFile();
+    QByteArray attachment;
+    if (attach) {
+        QFile file(attachmentPath);
+        if (!file.open(QIODevice::ReadOnly))
+            throw AppError(
+                QStringLiteral("Cannot open file \"%1\". %2").arg(attachmentPath, file.errorString()));
+        attachment = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            throw AppError(
+                QStringLiteral("Cannot read file \"%1\". %2").arg(attachmentPath, file.errorString()));
+    }
+
+    GRef<GMimeMessage> message(g_mime_message_new(TRUE));
+    mail.envelopeSender = setSender(message.get(), mail.account.user);
+    addAddresses(message.get(), GMIME_ADDRESS_TYPE_TO, request.recipients, mail.envelopeRecipients);
+    addAddresses(message.get(), GMIME_ADDRESS_TYPE_CC, request.cc, mail.envelopeRecipients);
+    g_mime_message_set_subject(message.get(), singleLine(trimBlank(request.subject)).toUtf8().constData(),
+                               utf8);
+
+    GDateTime* now = g_date_time_new_now_local();
+    g_mime_message_set_date(message.get(), now);
+    g_date_time_unref(now);
+    char* messageId = g_mime_utils_generate_message_id(messageIdDomain(mail.envelopeSender).constData());
+    g_mime_message_set_message_id(message.get(), messageId);
+    g_free(messageId);
+
+    if (!request.html && !attach) {
+        GRef<GMimeObject> body(newTextPart("plain", request.lines));
+        g_mime_message_set_mime_part(message.get(), body.get());
+    } else {
+        GRef<GMimeMultipart> mixed(g_mime_multipart_new_with_subtype("mixed"));
+        if (request.html) {
+            GRef<GMimeObject> html(newTextPart("html", request.lines));
+            GRef<GMimeObject> plain(newTextPart("plain", {}));
+            g_mime_multipart_add(mixed.get(), html.get());
+            g_mime_multipart_add(mixed.get(), plain.get());
+        } else {
+            GRef<GMimeObject> text(newTextPart("plain", request.lines));
+            g_mime_multipart_add(mixed.get(), text.get());
+        }
+        if (attach) {
+            GRef<GMimeObject> file(newFilePart(QFileInfo(attachmentPath).fileName(), attachment));
+            g_mime_multipart_add(mixed.get(), file.get());
+        }
+        g_mime_message_set_mime_part(message.get(), GMIME_OBJECT(mixed.get()));
+    }
+
+    FormatOptions format;
+    GRef<GMimeStream> out(g_mime_stream_mem_new());
+    g_mime_object_write_to_stream(GMIME_OBJECT(message.get()), format.options, out.get());
+    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.get()));
+    mail.data = QByteArray(reinterpret_cast<const char*>(bytes->data), int(bytes->len));
+    return mail;
+}

@@ -1,0 +1,222 @@
+#!/usr/bin/python3
+"""A real SMTP server for the tests, on 127.0.0.1, built on aiosmtpd.
+
+It listens on the given port (0: any free one) and prints "LISTENING <port>" once it does. Everything it
+sees goes into the record folder: log.jsonl (one JSON object per line: connections, commands, logins,
+messages) and one .eml file per received message. Switches make it misbehave the ways real servers do.
+"""
+
+import argparse
+import asyncio
+import itertools
+import json
+import logging
+import os
+import signal
+import ssl
+import sys
+import warnings
+
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+
+GREETING_421 = "421 4.3.2 Service not available, closing transmission channel"
+MAIL_421 = "421 4.3.2 Service shutting down, closing transmission channel"
+IDLE_421 = "421 4.4.2 Idle timeout, closing transmission channel"
+
+
+class Record:
+    def __init__(self, folder):
+        self.folder = folder
+        os.makedirs(folder, exist_ok=True)
+        self.log = open(os.path.join(folder, "log.jsonl"), "a", encoding="utf-8")
+        self.messages = itertools.count(1)
+
+    def write(self, **entry):
+        self.log.write(json.dumps(entry, ensure_ascii=False) + "\n")
+        self.log.flush()
+
+    def save_message(self, data):
+        name = "msg-%04d.eml" % next(self.messages)
+        path = os.path.join(self.folder, name)
+        with open(path + ".part", "wb") as f:
+            f.write(data)
+        os.replace(path + ".part", path)
+        return name
+
+
+class Handler:
+    def __init__(self, config, record):
+        self.config = config
+        self.record = record
+        self.refused = {a.lower() for a in config.refuse_rcpt}
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address.lower() in self.refused:
+            return "550 5.1.1 <%s>: Recipient address rejected" % address
+        envelope.rcpt_tos.append(address)
+        return "250 2.1.5 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        name = self.record.save_message(envelope.original_content)
+        server.messages_here += 1
+        self.record.write(conn=server.conn_id, event="message", file=name, mail_from=envelope.mail_from,
+                          rcpt_tos=envelope.rcpt_tos)
+        config = self.config
+        if config.drop_after_data and server.messages_here == config.drop_after_data:
+            # Took the message but the client never hears so.
+            server.transport.abort()
+            return "250 2.0.0 never sent"
+        if config.delay and config.delay_on in ("END", "ALL"):
+            await asyncio.sleep(config.delay)
+        loop = asyncio.get_running_loop()
+        if config.close_after and server.messages_here >= config.close_after:
+            loop.call_later(0.05, server.close_quietly)
+        if config.goodbye_after and server.messages_here >= config.goodbye_after:
+            loop.call_later(0.05, server.say_goodbye)
+        return "250 2.0.0 OK queued as %s" % name
+
+
+class RecordingSMTP(SMTP):
+    connections = itertools.count(1)
+
+    def __init__(self, handler, config, record, **kwargs):
+        super().__init__(handler, **kwargs)
+        self.config = config
+        self.record = record
+        self.conn_id = next(RecordingSMTP.connections)
+        self.messages_here = 0
+        self.greeted = False
+        for name, method in list(self._smtp_methods.items()):
+            self._smtp_methods[name] = self._recorded(name, method)
+
+    def is_tls(self):
+        if self._tls_protocol is not None:
+            return True
+        return self.transport is not None and self.transport.get_extra_info("ssl_object") is not None
+
+    def _recorded(self, name, method):
+        async def run(arg):
+            shown = arg
+            if name == "AUTH" and arg:
+                shown = arg.split(" ")[0]  # the mechanism; an initial response would hold credentials
+            self.record.write(conn=self.conn_id, cmd=name, arg=shown, tls=self.is_tls())
+            config = self.config
+            if config.delay and config.delay_on in (name, "ALL"):
+                await asyncio.sleep(config.delay)
+            if name == "MAIL" and config.fail_mail_after is not None \
+                    and self.messages_here >= config.fail_mail_after:
+                await self.push(MAIL_421)
+                self.close_quietly()
+                return
+            return await method(arg)
+        return run
+
+    def connection_made(self, transport):
+        super().connection_made(transport)
+        self.record.write(conn=self.conn_id, event="connect")
+
+    def connection_lost(self, error):
+        self.record.write(conn=self.conn_id, event="close")
+        super().connection_lost(error)
+
+    async def push(self, status):
+        if not self.greeted:
+            self.greeted = True
+            if self.config.greeting_421:
+                await super().push(GREETING_421)
+                self.close_quietly()
+                return
+            if self.config.delay and self.config.delay_on in ("GREETING", "ALL"):
+                await asyncio.sleep(self.config.delay)
+        await super().push(status)
+
+    def close_quietly(self):
+        if self.transport is not None:
+            self.transport.close()
+
+    def say_goodbye(self):
+        if self.transport is not None:
+            self.record.write(conn=self.conn_id, event="goodbye")
+            self.transport.write((IDLE_421 + "\r\n").encode())
+            self.transport.close()
+
+
+def make_authenticator(config, record):
+    def authenticate(server, session, envelope, mechanism, auth_data):
+        login = password = None
+        if isinstance(auth_data, LoginPassword):
+            login = auth_data.login.decode("utf-8", "replace")
+            password = auth_data.password.decode("utf-8", "replace")
+        ok = (not config.refuse_login and login == config.user and password == config.password)
+        record.write(conn=server.conn_id, auth=mechanism, login=login, password=password, ok=ok)
+        return AuthResult(success=ok, handled=False)
+    return authenticate
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--record", required=True, help="folder for log.jsonl and the .eml files")
+    parser.add_argument("--auth", choices=["none", "login", "plain"], default="none",
+                        help="the one AUTH mechanism offered (and then required)")
+    parser.add_argument("--auth-optional", action="store_true", help="offer AUTH without requiring it")
+    parser.add_argument("--user", default="user@example.test")
+    parser.add_argument("--password", default="secret")
+    parser.add_argument("--refuse-login", action="store_true", help="answer every login with 535")
+    parser.add_argument("--starttls", action="store_true")
+    parser.add_argument("--implicit-tls", action="store_true")
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
+    parser.add_argument("--refuse-rcpt", action="append", default=[], help="answer RCPT for it with 550")
+    parser.add_argument("--close-after", type=int, default=0,
+                        help="close a connection after its Nth accepted message")
+    parser.add_argument("--goodbye-after", type=int, default=0,
+                        help="after the Nth message of a connection say 421 unasked and close it")
+    parser.add_argument("--fail-mail-after", type=int, default=None,
+                        help="after N messages of a connection answer MAIL with 421 and close")
+    parser.add_argument("--greeting-421", action="store_true", help="greet with 421 and close")
+    parser.add_argument("--drop-after-data", type=int, default=0,
+                        help="keep the Nth message of a connection but drop the connection instead of answering")
+    parser.add_argument("--delay", type=float, default=0, help="seconds to wait before answering")
+    parser.add_argument("--delay-on", default="ALL",
+                        help="GREETING, a command (EHLO, MAIL, RCPT, DATA...), END (end of data) or ALL")
+    config = parser.parse_args()
+    config.delay_on = config.delay_on.upper()
+
+    warnings.simplefilter("ignore")
+    logging.getLogger("mail.log").setLevel(logging.CRITICAL)
+    record = Record(config.record)
+
+    tls = None
+    if config.starttls or config.implicit_tls:
+        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        tls.load_cert_chain(config.cert, config.key)
+
+    kwargs = dict(hostname="tarnel-test-smtp", ident="Tarnel test SMTP", decode_data=False)
+    if config.starttls:
+        kwargs["tls_context"] = tls
+    if config.auth != "none":
+        kwargs.update(authenticator=make_authenticator(config, record),
+                      auth_required=not config.auth_optional,
+                      auth_require_tls=False,
+                      auth_exclude_mechanism=["PLAIN"] if config.auth == "login" else ["LOGIN"])
+    handler = Handler(config, record)
+
+    loop = asyncio.new_event_loop()
+    asyncio.set_event_loop(loop)
+    server = loop.run_until_complete(loop.create_server(
+        lambda: RecordingSMTP(handler, config, record, loop=loop, **kwargs), host="127.0.0.1",
+        port=config.port, ssl=tls if config.implicit_tls else None))
+    for s in (signal.SIGTERM, signal.SIGINT):
+        loop.add_signal_handler(s, loop.stop)
+    port = server.sockets[0].getsockname()[1]
+    print("LISTENING %d" % port, flush=True)
+    try:
+        loop.run_forever()
+    finally:
+        server.close()
+        record.log.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,250 @@
+#include "tests/support/testsmtpserver.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QThread>
+
+#ifndef TARNEL_TEST_SUPPORT_DIR
+#error "TARNEL_TEST_SUPPORT_DIR must name the folder of smtpserver.py"
+#endif
+
+namespace {
+
+struct Certificates {
+    QString ca, cert, key, error;
+};
+
+bool runOpenssl(const QString& folder, const QStringList& arguments, QString* error) {
+    QProcess openssl;
+    openssl.setWorkingDirectory(folder);
+    openssl.start(QStringLiteral("openssl"), arguments);
+    if (!openssl.waitForFinished(30000) || openssl.exitStatus() != QProcess::NormalExit ||
+        openssl.exitCode() != 0) {
+        *error = QStringLiteral("openssl %1 failed: %2")
+                     .arg(arguments.first(), QString::fromLocal8Bit(openssl.readAllStandardError()));
+        return false;
+    }
+    return true;
+}
+
+// A CA and a server certificate it signed, for localhost, 127.0.0.1 and the test's made-up remote name.
+const Certificates& certificates() {
+    static const Certificates made = [] {
+        Certificates c;
+        const QString folder = QDir::tempPath() + QStringLiteral("/smtp-tls");
+        QDir().mkpath(folder);
+        const QStringList ec{QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                             QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
+        const bool ok =
+            runOpenssl(folder,
+                       QStringList{QStringLiteral("req"), QStringLiteral("-x509")}
+                           << ec
+                           << QStringList{QStringLiteral("-keyout"), QStringLiteral("ca.key"),
+                                          QStringLiteral("-out"), QStringLiteral("ca.pem"),
+                                          QStringLiteral("-days"), QStringLiteral("2"),
+                                          QStringLiteral("-subj"), QStringLiteral("/CN=Tarnel test CA"),
+                                          QStringLiteral("-addext"),
+                                          QStringLiteral("basicConstraints=critical,CA:TRUE"),
+                                          QStringLiteral("-addext"),
+                                          QStringLiteral("keyUsage=critical,keyCertSign,cRLSign")},
+                       &c.error) &&
+            runOpenssl(folder,
+                       QStringList{QStringLiteral("req")}
+                           << ec
+                           << QStringList{QStringLiteral("-keyout"), QStringLiteral("server.key"),
+                                          QStringLiteral("-out"), QStringLiteral("server.csr"),
+                                          QStringLiteral("-subj"), QStringLiteral("/CN=localhost"),
+                                          QStringLiteral("-addext"),
+                                          QStringLiteral("subjectAltName=DNS:localhost,DNS:mail.example.test,"
+                                                         "IP:127.0.0.1")},
+                       &c.error) &&
+            runOpenssl(folder,
+                       {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
+                        QStringLiteral("server.csr"), QStringLiteral("-CA"), QStringLiteral("ca.pem"),
+                        QStringLiteral("-CAkey"), QStringLiteral("ca.key"), QStringLiteral("-CAcreateserial"),
+                        QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-copy_extensions"),
+                        QStringLiteral("copy"), QStringLiteral("-out"), QStringLiteral("server.pem")},
+                       &c.error);
+        if (ok) {
+            c.ca = folder + QStringLiteral("/ca.pem");
+            c.cert = folder + QStringLiteral("/server.pem");
+            c.key = folder + QStringLiteral("/server.key");
+        }
+        return c;
+    }();
+    return made;
+}
+
+} // namespace
+
+TestSmtpServer::TestSmtpServer() = default;
+
+TestSmtpServer::TestSmtpServer(const Options& options) : m_options(options) {}
+
+TestSmtpServer::~TestSmtpServer() {
+    stop();
+}
+
+QString TestSmtpServer::caFile() {
+    return certificates().ca;
+}
+
+bool TestSmtpServer::start() {
+    stop();
+    if (!m_record.isValid()) {
+        m_error = QStringLiteral("no record folder");
+        return false;
+    }
+    QStringList arguments{QStringLiteral(TARNEL_TEST_SUPPORT_DIR "/smtpserver.py"),
+                          QStringLiteral("--record"), m_record.path()};
+    const Options& o = m_options;
+    if (o.auth != Options::Auth::None) {
+        arguments << QStringLiteral("--auth")
+                  << (o.auth == Options::Auth::Login ? QStringLiteral("login") : QStringLiteral("plain"));
+        if (!o.authRequired) arguments << QStringLiteral("--auth-optional");
+        arguments << QStringLiteral("--user") << o.user << QStringLiteral("--password") << o.password;
+    }
+    if (o.refuseLogin) arguments << QStringLiteral("--refuse-login");
+    if (o.startTls || o.implicitTls) {
+        const Certificates& c = certificates();
+        if (c.ca.isEmpty()) {
+            m_error = c.error;
+            return false;
+        }
+        arguments << (o.startTls ? QStringLiteral("--starttls") : QStringLiteral("--implicit-tls"))
+                  << QStringLiteral("--cert") << c.cert << QStringLiteral("--key") << c.key;
+    }
+    for (const QString& r : o.refuseRecipients)
+        arguments << QStringLiteral("--refuse-rcpt") << r;
+    if (o.closeAfter > 0) arguments << QStringLiteral("--close-after") << QString::number(o.closeAfter);
+    if (o.goodbyeAfter > 0) arguments << QStringLiteral("--goodbye-after") << QString::number(o.goodbyeAfter);
+    if (o.failMailAfter >= 0)
+        arguments << QStringLiteral("--fail-mail-after") << QString::number(o.failMailAfter);
+    if (o.greeting421) arguments << QStringLiteral("--greeting-421");
+    if (o.dropAfterData > 0)
+        arguments << QStringLiteral("--drop-after-data") << QString::number(o.dropAfterData);
+    if (o.delaySeconds > 0)
+        arguments << QStringLiteral("--delay") << QString::number(o.delaySeconds)
+                  << QStringLiteral("--delay-on") << o.delayOn;
+
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process->start(QStringLiteral("/usr/bin/python3"), arguments);
+    if (!m_process->waitForStarted(10000)) {
+        m_error = QStringLiteral("cannot start the test SMTP server: ") + m_process->errorString();
+        return false;
+    }
+    QByteArray output;
+    QDeadlineTimer deadline(15000);
+    while (!output.contains('\n') && !deadline.hasExpired()) {
+        if (!m_process->waitForReadyRead(int(deadline.remainingTime()))) break;
+        output += m_process->readAllStandardOutput();
+    }
+    const QByteArray line = output.left(output.indexOf('\n')).trimmed();
+    if (!line.startsWith("LISTENING ")) {
+        m_error =
+            QStringLiteral("the test SMTP server did not start listening: ") + QString::fromUtf8(output);
+        stop();
+        return false;
+    }
+    m_port = quint16(line.mid(10).toUInt());
+    return true;
+}
+
+void TestSmtpServer::stop() {
+    if (!m_process) return;
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->terminate();
+        if (!m_process->waitForFinished(5000)) {
+            m_process->kill();
+            m_process->waitForFinished(5000);
+        }
+    }
+    m_process.reset();
+}
+
+QList<QJsonObject> TestSmtpServer::entries() const {
+    QList<QJsonObject> list;
+    QFile log(m_record.filePath(QStringLiteral("log.jsonl")));
+    if (!log.open(QIODevice::ReadOnly)) return list;
+    for (const QByteArray& line : log.readAll().split('\n')) {
+        const QJsonDocument document = QJsonDocument::fromJson(line);
+        if (document.isObject()) list << document.object();
+    }
+    return list;
+}
+
+QList<TestSmtpServer::Command> TestSmtpServer::commands() const {
+    QList<Command> list;
+    for (const QJsonObject& e : entries())
+        if (e.contains(QLatin1String("cmd")))
+            list << Command{e.value(QLatin1String("conn")).toInt(), e.value(QLatin1String("cmd")).toString(),
+                            e.value(QLatin1String("arg")).toString(), e.value(QLatin1String("tls")).toBool()};
+    return list;
+}
+
+QStringList TestSmtpServer::verbs() const {
+    QStringList list;
+    for (const Command& c : commands())
+        list << c.verb;
+    return list;
+}
+
+QList<TestSmtpServer::Login> TestSmtpServer::logins() const {
+    QList<Login> list;
+    for (const QJsonObject& e : entries())
+        if (e.contains(QLatin1String("auth")))
+            list << Login{e.value(QLatin1String("conn")).toInt(), e.value(QLatin1String("auth")).toString(),
+                          e.value(QLatin1String("login")).toString(),
+                          e.value(QLatin1String("password")).toString(),
+                          e.value(QLatin1String("ok")).toBool()};
+    return list;
+}
+
+QList<TestSmtpServer::Message> TestSmtpServer::messages() const {
+    QList<Message> list;
+    for (const QJsonObject& e : entries()) {
+        if (e.value(QLatin1String("event")).toString() != QLatin1String("message")) continue;
+        Message m{
+            e.value(QLatin1String("conn")).toInt(), e.value(QLatin1String("mail_from")).toString(), {}, {}};
+        for (const QJsonValue& r : e.value(QLatin1String("rcpt_tos")).toArray())
+            m.recipients << r.toString();
+        QFile file(m_record.filePath(e.value(QLatin1String("file")).toString()));
+        if (file.open(QIODevice::ReadOnly)) m.data = file.readAll();
+        list << m;
+    }
+    return list;
+}
+
+// Distinct connections: STARTTLS reports a connection's start (and end) a second time.
+int TestSmtpServer::eventCount(const QString& event) const {
+    QSet<int> connections;
+    for (const QJsonObject& e : entries())
+        if (e.value(QLatin1String("event")).toString() == event)
+            connections << e.value(QLatin1String("conn")).toInt();
+    return int(connections.size());
+}
+
+int TestSmtpServer::connectionCount() const {
+    return eventCount(QStringLiteral("connect"));
+}
+
+int TestSmtpServer::closedConnectionCount() const {
+    return eventCount(QStringLiteral("close"));
+}
+
+bool TestSmtpServer::waitFor(const std::function<bool()>& ready, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!ready()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    return true;
+}

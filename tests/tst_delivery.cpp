@@ -1,0 +1,812 @@
+#include "app/apperror.h"
+#include "mailing/maildelivery.h"
+#include "mailing/mailrequest.h"
+#include "mailing/smtpsession.h"
+#include "tests/support/parsedmail.h"
+#include "tests/support/testenvironment.h"
+#include "tests/support/testsmtpserver.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+
+using Auth = TestSmtpServer::Options::Auth;
+Q_DECLARE_METATYPE(TestSmtpServer::Options)
+
+namespace {
+
+const QString account = QStringLiteral("user@example.test");
+const QString password = QStringLiteral("secret");
+
+MailRequest requestTo(const TestSmtpServer& server) {
+    MailRequest r;
+    r.host = QStringLiteral("127.0.0.1");
+    r.port = QString::number(server.port());
+    r.user = account;
+    r.recipients = QStringLiteral("to@example.test");
+    r.subject = QStringLiteral("Hello");
+    r.lines = QStringList{QStringLiteral("Line one"), QStringLiteral("Line two")};
+    return r;
+}
+
+SmtpOptions testOptions() {
+    SmtpOptions o;
+    o.caFile = TestSmtpServer::caFile();
+    return o;
+}
+
+TestSmtpServer::Options withAuth(Auth auth, bool required = true) {
+    TestSmtpServer::Options o;
+    o.auth = auth;
+    o.authRequired = required;
+    o.user = account;
+    o.password = password;
+    return o;
+}
+
+QByteArray fileBytes(int size) {
+    QByteArray bytes;
+    for (int i = 0; i < size; ++i)
+        bytes += char((i * 7 + i / 256) & 0xFF);
+    return bytes;
+}
+
+// A text part's lines, whichever line ends the decoder leaves in.
+QStringList lines(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
+    return text.split(QLatin1Char('\n'));
+}
+
+int count(const QStringList& list, const QString& item) {
+    return int(list.count(item));
+}
+
+} // namespace
+
+#define START(server) QVERIFY2((server).start(), qPrintable((server).errorString()))
+
+class TstDelivery : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+    QString writeFile(const QString& name, const QByteArray& bytes) {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly)) return {};
+        f.write(bytes);
+        return path;
+    }
+
+private Q_SLOTS:
+    void login_data() {
+        QTest::addColumn<TestSmtpServer::Options>("server");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("sent");
+        QTest::addColumn<QString>("login"); // the recorded login name; empty: no AUTH command at all
+        QTest::addColumn<QString>("loginPassword");
+
+        QTest::newRow("empty password: no AUTH though LOGIN is offered")
+            << withAuth(Auth::Login, false) << account << QString() << true << QString() << QString();
+        QTest::newRow("blank password counts as empty")
+            << withAuth(Auth::Login, false) << account << QStringLiteral(" \t ") << true << QString()
+            << QString();
+        QTest::newRow("password with blanks is trimmed")
+            << withAuth(Auth::Login) << account << QStringLiteral("  secret\t") << true << account
+            << password;
+        QTest::newRow("login name with blanks is trimmed")
+            << withAuth(Auth::Login) << QStringLiteral(" user@example.test  ") << password << true << account
+            << password;
+        QTest::newRow("wrong password is refused")
+            << withAuth(Auth::Login) << account << QStringLiteral("wrong") << false << account
+            << QStringLiteral("wrong");
+        QTest::newRow("server offers AUTH without LOGIN: no login, message sent")
+            << withAuth(Auth::Plain, false) << account << password << true << QString() << QString();
+        QTest::newRow("server without AUTH: no login, message sent")
+            << TestSmtpServer::Options() << account << password << true << QString() << QString();
+    }
+    void login() {
+        QFETCH(TestSmtpServer::Options, server);
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(bool, sent);
+        QFETCH(QString, login);
+        QFETCH(QString, loginPassword);
+        TestSmtpServer smtp(server);
+        START(smtp);
+        MailRequest request = requestTo(smtp);
+        request.user = user;
+        request.password = password;
+        SmtpSession session(testOptions());
+        const DeliveryResult result = session.send(prepareMail(request));
+        QCOMPARE(result.sent, sent);
+        const QStringList verbs = smtp.verbs();
+        if (login.isEmpty()) {
+            QVERIFY2(!verbs.contains(QStringLiteral("AUTH")), qPrintable(verbs.join(' ')));
+            QVERIFY(smtp.logins().isEmpty());
+        } else {
+            QCOMPARE(count(verbs, QStringLiteral("AUTH")), 1);
+            const auto logins = smtp.logins();
+            QCOMPARE(logins.size(), 1);
+            QCOMPARE(logins[0].mechanism, QStringLiteral("LOGIN"));
+            QCOMPARE(logins[0].user, login);
+            QCOMPARE(logins[0].password, loginPassword);
+        }
+        QCOMPARE(smtp.messages().size(), sent ? 1 : 0);
+        if (!sent) {
+            QVERIFY(result.serverReply.startsWith(QLatin1String("535")));
+            QVERIFY(!session.isOpen());
+            return;
+        }
+        // The next message goes over the same connection, logged in (or not) as before.
+        const int connections = smtp.connectionCount();
+        QVERIFY(session.send(prepareMail(request)).sent);
+        QCOMPARE(smtp.connectionCount(), connections);
+        QCOMPARE(smtp.logins().size(), login.isEmpty() ? 0 : 1);
+    }
+
+    void structure_data() {
+        QTest::addColumn<bool>("html");
+        QTest::addColumn<bool>("attach");
+        QTest::addColumn<QString>("mimeType");
+        QTest::addColumn<QStringList>("partTypes");
+
+        QTest::newRow("text alone: no multipart")
+            << false << false << "text/plain" << QStringList{"text/plain"};
+        QTest::newRow("text with attachment")
+            << false << true << "multipart/mixed" << QStringList{"text/plain", "application/pdf"};
+        QTest::newRow("html: html part, then empty plain part")
+            << true << false << "multipart/mixed" << QStringList{"text/html", "text/plain"};
+        QTest::newRow("html with attachment")
+            << true << true << "multipart/mixed" << QStringList{"text/html", "text/plain", "application/pdf"};
+    }
+    void structure() {
+        QFETCH(bool, html);
+        QFETCH(bool, attach);
+        QFETCH(QString, mimeType);
+        QFETCH(QStringList, partTypes);
+        TestSmtpServer smtp;
+        START(smtp);
+        const QByteArray bytes = fileBytes(70000);
+        MailRequest request = requestTo(smtp);
+        request.html = html;
+        request.lines = html ? QStringList{QStringLiteral("<html><body>"), QStringLiteral("<p>Grüße</p>"),
+                                           QStringLiteral("</body></html>")}
+                             : QStringList{QStringLiteral("Grüße,"), QString(), QStringLiteral("Ende.")};
+        if (attach)
+            request.attachmentPath = QStringLiteral("  ") + writeFile(QStringLiteral("report.pdf"), bytes);
+        SmtpSession session(testOptions());
+        QVERIFY(session.send(prepareMail(request)).sent);
+
+        const auto messages = smtp.messages();
+        QCOMPARE(messages.size(), 1);
+        const ParsedMail mail = ParsedMail::parse(messages[0].data);
+        QVERIFY(mail.valid);
+        QCOMPARE(mail.mimeType, mimeType);
+        QStringList types;
+        for (const auto& part : mail.parts)
+            types << part.mimeType;
+        QCOMPARE(types, partTypes);
+        const ParsedMail::Part& first = mail.parts[0];
+        QCOMPARE(first.charset.toLower(), QStringLiteral("utf-8"));
+        QCOMPARE(lines(first.text()), request.lines);
+        if (html) {
+            QCOMPARE(mail.parts[1].charset.toLower(), QStringLiteral("utf-8"));
+            QVERIFY(mail.parts[1].content.isEmpty());
+        }
+        if (attach) {
+            const ParsedMail::Part& file = mail.parts.last();
+            QCOMPARE(file.fileName, QStringLiteral("report.pdf"));
+            QCOMPARE(file.disposition, QStringLiteral("attachment"));
+            QCOMPARE(file.content, bytes);
+        }
+    }
+
+    void headers() {
+        TestSmtpServer smtp;
+        START(smtp);
+        MailRequest request = requestTo(smtp);
+        request.recipients = QStringLiteral("  Jürgen Müller <juergen@example.test>, b@example.test ");
+        request.subject = QStringLiteral("  Grüße aus Köln – 5 € für „alle“  ");
+        request.attachmentPath = writeFile(QStringLiteral("Übersicht März.txt"), "a;b\r\n");
+        SmtpSession session(testOptions());
+        QVERIFY(session.send(prepareMail(request)).sent);
+        const auto messages = smtp.messages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].sender, account);
+        QCOMPARE(messages[0].recipients, (QStringList{"juergen@example.test", "b@example.test"}));
+
+        // A mail program shows exactly what was typed, umlauts and all.
+        const ParsedMail mail = ParsedMail::parse(messages[0].data);
+        QCOMPARE(mail.subject, QStringLiteral("Grüße aus Köln – 5 € für „alle“"));
+        QCOMPARE(mail.to.size(), 2);
+        QCOMPARE(mail.to[0].name, QStringLiteral("Jürgen Müller"));
+        QCOMPARE(mail.to[0].address, QStringLiteral("juergen@example.test"));
+        QCOMPARE(mail.to[1].address, QStringLiteral("b@example.test"));
+        QCOMPARE(mail.from.size(), 1);
+        QCOMPARE(mail.from[0].address, account);
+        QCOMPARE(mail.sender.size(), 1);
+        QCOMPARE(mail.sender[0].address, account);
+        QVERIFY(mail.cc.isEmpty());
+        QVERIFY(!mail.date.isEmpty());
+        QVERIFY(mail.messageId.contains(QLatin1Char('@')));
+        QCOMPARE(mail.parts.last().fileName, QStringLiteral("Übersicht März.txt"));
+        QCOMPARE(mail.parts.last().content, QByteArray("a;b\r\n"));
+
+        // ...while the header block itself stays plain ASCII (RFC 2047 / 2231 encoded).
+        const int headerEnd = messages[0].data.indexOf("\r\n\r\n");
+        for (char c : messages[0].data.left(headerEnd))
+            QVERIFY2(uchar(c) < 0x80, "raw 8-bit byte in the headers");
+    }
+
+    void headerInjection_data() {
+        QTest::addColumn<QString>("recipients");
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QStringList>("rcpts"); // empty: not looked at
+        QTest::addColumn<QString>("decodedSubject");
+
+        QTest::newRow("CR LF in the subject")
+            << "to@example.test"
+            << "Hi\r\nBcc: evil@example.test" << account << QStringList{"to@example.test"}
+            << "Hi  Bcc: evil@example.test";
+        QTest::newRow("lone LF in the subject")
+            << "to@example.test"
+            << "Hi\nX-Injected: yes" << account << QStringList{"to@example.test"} << "Hi X-Injected: yes";
+        QTest::newRow("CR LF in the recipient text") << "to@example.test\r\nX-Injected: yes"
+                                                     << "Hi" << account << QStringList() << "Hi";
+        QTest::newRow("CR LF in the account address")
+            << "to@example.test"
+            << "Hi"
+            << "user@example.test\r\nX-Injected: yes" << QStringList{"to@example.test"} << "Hi";
+    }
+    void headerInjection() {
+        QFETCH(QString, recipients);
+        QFETCH(QString, subject);
+        QFETCH(QString, user);
+        QFETCH(QStringList, rcpts);
+        QFETCH(QString, decodedSubject);
+        TestSmtpServer smtp;
+        START(smtp);
+        MailRequest request = requestTo(smtp);
+        request.recipients = recipients;
+        request.subject = subject;
+        request.user = user;
+        SmtpSession session(testOptions());
+        session.send(prepareMail(request));
+        // Neither a header nor an SMTP command can be started from inside a field.
+        const QStringList verbs = smtp.verbs();
+        for (const QString& verb : verbs)
+            QVERIFY2(QStringList({"EHLO", "MAIL", "RCPT", "DATA", "QUIT"}).contains(verb), qPrintable(verb));
+        const auto messages = smtp.messages();
+        QCOMPARE(messages.size(), 1);
+        if (!rcpts.isEmpty()) QCOMPARE(messages[0].recipients, rcpts);
+        for (const auto& command : smtp.commands())
+            if (command.verb == QLatin1String("RCPT") || command.verb == QLatin1String("MAIL"))
+                QVERIFY2(QRegularExpression(QStringLiteral("^(TO|FROM):<[^<> ]*>( SIZE=\\d+)?$"))
+                             .match(command.argument)
+                             .hasMatch(),
+                         qPrintable(command.argument));
+        for (const QString& line : ParsedMail::rawHeaderLines(messages[0].data)) {
+            QVERIFY2(!line.startsWith(QLatin1String("Bcc"), Qt::CaseInsensitive), qPrintable(line));
+            QVERIFY2(!line.startsWith(QLatin1String("X-Injected"), Qt::CaseInsensitive), qPrintable(line));
+        }
+        const ParsedMail mail = ParsedMail::parse(messages[0].data);
+        QCOMPARE(mail.subject, decodedSubject);
+        QVERIFY(!mail.headerNames.contains(QStringLiteral("X-Injected"), Qt::CaseInsensitive));
+    }
+
+    void recipientsList_data() {
+        QTest::addColumn<QString>("recipients");
+        QTest::addColumn<QStringList>("rcpts");
+        QTest::newRow("two, comma-separated")
+            << "a@example.test,b@example.test" << QStringList{"a@example.test", "b@example.test"};
+        QTest::newRow("three with blanks and names")
+            << "  a@example.test , \"Doe, John\" <john@example.test>,c@example.test  "
+            << QStringList{"a@example.test", "john@example.test", "c@example.test"};
+    }
+    void recipientsList() {
+        QFETCH(QString, recipients);
+        QFETCH(QStringList, rcpts);
+        TestSmtpServer smtp;
+        START(smtp);
+        MailRequest request = requestTo(smtp);
+        request.recipients = recipients;
+        SmtpSession session(testOptions());
+        QVERIFY(session.send(prepareMail(request)).sent);
+        const auto messages = smtp.messages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].recipients, rcpts);
+        QCOMPARE(count(smtp.verbs(), QStringLiteral("RCPT")), rcpts.size());
+        QCOMPARE(count(smtp.verbs(), QStringLiteral("DATA")), 1);
+        QCOMPARE(ParsedMail::parse(messages[0].data).to.size(), rcpts.size());
+    }
+
+    void reuseOneConnection() {
+        TestSmtpServer smtp(withAuth(Auth::Login));
+        START(smtp);
+        MailRequest request = requestTo(smtp);
+        request.password = password;
+        SmtpSession session(testOptions());
+        QVERIFY(!session.isOpen());
+        for (int i = 0; i < 3; ++i) {
+            request.recipients = QStringLiteral("r%1@example.test").arg(i);
+            QVERIFY(session.send(prepareMail(request)).sent);
+            QVERIFY(session.isOpen());
+        }
+        QCOMPARE(smtp.connectionCount(), 1);
+        const QStringList verbs = smtp.verbs();
+        QCOMPARE(count(verbs, QStringLiteral("EHLO")), 1);
+        QCOMPARE(count(verbs, QStringLiteral("AUTH")), 1);
+        QCOMPARE(count(verbs, QStringLiteral("MAIL")), 3);
+        QCOMPARE(smtp.messages().size(), 3);
+        session.close();
+        QVERIFY(!session.isOpen());
+        QVERIFY(smtp.waitFor([&] { return smtp.verbs().contains(QStringLiteral("QUIT")); }));
+    }
+
+    void failureDropsConnection_data() {
+        QTest::addColumn<TestSmtpServer::Options>("server");
+        QTest::addColumn<QString>("recipients");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("reply");
+
+        TestSmtpServer::Options refuse;
+        refuse.refuseRecipients = QStringList{QStringLiteral("x@y.test")};
+        QTest::newRow("refused recipient")
+            << refuse << "x@y.test" << QString() << "550 5.1.1 <x@y.test>: Recipient address rejected";
+        QTest::newRow("one of two recipients refused") << refuse << "ok@example.test, x@y.test" << QString()
+                                                       << "550 5.1.1 <x@y.test>: Recipient address rejected";
+        TestSmtpServer::Options refuseLogin = withAuth(Auth::Login);
+        refuseLogin.refuseLogin = true;
+        QTest::newRow("refused login") << refuseLogin << "to@example.test" << password << "535";
+        TestSmtpServer::Options greeting;
+        greeting.greeting421 = true;
+        QTest::newRow("421 greeting") << greeting << "to@example.test" << QString() << "421";
+    }
+    void failureDropsConnection() {
+        QFETCH(TestSmtpServer::Options, server);
+        QFETCH(QString, recipients);
+        QFETCH(QString, password);
+        QFETCH(QString, reply);
+        TestSmtpServer smtp(server);
+        START(smtp);
+        SmtpSession session(testOptions());
+        // An open connection first, so the failure must also drop it.
+        MailRequest good = requestTo(smtp);
+        good.password = password;
+        if (!server.refuseLogin && !server.greeting421) {
+            QVERIFY(session.send(prepareMail(good)).sent);
+            QVERIFY(session.isOpen());
+        }
+        MailRequest bad = good;
+        bad.recipients = recipients;
+        const DeliveryResult result = session.send(prepareMail(bad));
+        QVERIFY(!result.sent);
+        QVERIFY2(result.serverReply.startsWith(reply), qPrintable(result.serverReply));
+        QVERIFY(!result.error.isEmpty());
+        QVERIFY(!session.isOpen());
+        QVERIFY(smtp.waitFor([&] { return smtp.closedConnectionCount() == smtp.connectionCount(); }));
+
+        if (server.refuseLogin || server.greeting421) return;
+        // The next message opens a new connection.
+        const int before = smtp.connectionCount();
+        QVERIFY(session.send(prepareMail(good)).sent);
+        QCOMPARE(smtp.connectionCount(), before + 1);
+    }
+
+    void serverDown() {
+        quint16 port;
+        {
+            TestSmtpServer smtp;
+            START(smtp);
+            port = smtp.port();
+        }
+        MailRequest request;
+        request.host = QStringLiteral("127.0.0.1");
+        request.port = QString::number(port);
+        request.user = account;
+        request.recipients = QStringLiteral("to@example.test");
+        SmtpSession session(testOptions());
+        const DeliveryResult result = session.send(prepareMail(request));
+        QVERIFY(!result.sent);
+        QVERIFY(result.serverReply.isEmpty());
+        QVERIFY(!result.error.isEmpty());
+        QVERIFY(!session.isOpen());
+    }
+
+    void openConnectionKeepsItsHost() {
+        TestSmtpServer smtp(withAuth(Auth::Login));
+        START(smtp);
+        SmtpSession session(testOptions());
+        MailRequest request = requestTo(smtp);
+        request.password = password;
+        QVERIFY(session.send(prepareMail(request)).sent);
+        // Fields changed mid-run: the open connection goes on as it was made.
+        MailRequest moved = request;
+        moved.host = QStringLiteral("no-such-host.invalid");
+        moved.port = QStringLiteral("2525");
+        moved.password = QStringLiteral("other");
+        const DeliveryResult second = session.send(prepareMail(moved));
+        QVERIFY2(second.sent, qPrintable(second.error));
+        QCOMPARE(session.connectedAccount().host, QStringLiteral("127.0.0.1"));
+        QCOMPARE(smtp.connectionCount(), 1);
+        QCOMPARE(smtp.messages().size(), 2);
+        // Once closed, the next message goes where the fields now say.
+        session.close();
+        QVERIFY(!session.send(prepareMail(moved)).sent);
+        QCOMPARE(smtp.messages().size(), 2);
+    }
+
+    void startTls_data() {
+        QTest::addColumn<QString>("password");
+        QTest::newRow("without login") << QString();
+        QTest::newRow("with login") << password;
+    }
+    void startTls() {
+        QFETCH(QString, password);
+        TestSmtpServer::Options options = withAuth(Auth::Login, !password.isEmpty());
+        options.startTls = true;
+        TestSmtpServer smtp(options);
+        START(smtp);
+        MailRequest request = requestTo(smtp);
+        request.password = password;
+        SmtpSession session(testOptions());
+        const DeliveryResult result = session.send(prepareMail(request));
+        QVERIFY2(result.sent, qPrintable(result.error));
+        const auto commands = smtp.commands();
+        QVERIFY(smtp.verbs().contains(QStringLiteral("STARTTLS")));
+        for (const auto& c : commands)
+            if (c.verb == QLatin1String("AUTH") || c.verb == QLatin1String("MAIL") ||
+                c.verb == QLatin1String("DATA"))
+                QVERIFY2(c.tls, qPrintable(c.verb + QLatin1String(" went out in clear")));
+        QCOMPARE(count(smtp.verbs(), QStringLiteral("AUTH")), password.isEmpty() ? 0 : 1);
+    }
+
+    void untrustedCertificateFails() {
+        TestSmtpServer::Options options;
+        options.startTls = true;
+        TestSmtpServer smtp(options);
+        START(smtp);
+        SmtpSession session; // the system's CA store only
+        const DeliveryResult result = session.send(prepareMail(requestTo(smtp)));
+        QVERIFY(!result.sent);
+        QVERIFY(!smtp.verbs().contains(QStringLiteral("MAIL")));
+        QVERIFY(!session.isOpen());
+    }
+
+    void implicitTlsOnPort465() {
+        TestSmtpServer::Options options = withAuth(Auth::Login);
+        options.implicitTls = true;
+        TestSmtpServer smtp(options);
+        START(smtp);
+        SmtpOptions o = testOptions();
+        o.connectTo = QStringList{QStringLiteral("localhost:465:127.0.0.1:%1").arg(smtp.port())};
+        SmtpSession session(o);
+        MailRequest request = requestTo(smtp);
+        request.host = QStringLiteral("localhost");
+        request.port = QStringLiteral("465");
+        request.password = password;
+        const DeliveryResult result = session.send(prepareMail(request));
+        QVERIFY2(result.sent, qPrintable(result.error));
+        const auto commands = smtp.commands();
+        QVERIFY(!commands.isEmpty());
+        QVERIFY(!smtp.verbs().contains(QStringLiteral("STARTTLS")));
+        for (const auto& c : commands)
+            QVERIFY2(c.tls, qPrintable(c.verb));
+    }
+
+    void passwordNeedsTlsOffLoopback_data() {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("serverTls");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("sent");
+        QTest::addColumn<bool>("loggedIn");
+
+        QTest::newRow("remote, no STARTTLS, password: refused before AUTH")
+            << "mail.example.test" << false << password << false << false;
+        QTest::newRow("remote, STARTTLS, password: login over TLS")
+            << "mail.example.test" << true << password << true << true;
+        QTest::newRow("remote, no STARTTLS, no password: nothing to protect")
+            << "mail.example.test" << false << QString() << true << false;
+        QTest::newRow("127.0.0.1, no STARTTLS, password") << "127.0.0.1" << false << password << true << true;
+        QTest::newRow("localhost, no STARTTLS, password") << "localhost" << false << password << true << true;
+    }
+    void passwordNeedsTlsOffLoopback() {
+        QFETCH(QString, host);
+        QFETCH(bool, serverTls);
+        QFETCH(QString, password);
+        QFETCH(bool, sent);
+        QFETCH(bool, loggedIn);
+        TestSmtpServer::Options options = withAuth(Auth::Login, false);
+        options.startTls = serverTls;
+        TestSmtpServer smtp(options);
+        START(smtp);
+        SmtpOptions o = testOptions();
+        o.resolve = QStringList{QStringLiteral("mail.example.test:%1:127.0.0.1").arg(smtp.port())};
+        SmtpSession session(o);
+        MailRequest request = requestTo(smtp);
+        request.host = host;
+        request.password = password;
+        const DeliveryResult result = session.send(prepareMail(request));
+        QCOMPARE(result.sent, sent);
+        QCOMPARE(smtp.logins().size(), loggedIn ? 1 : 0);
+        if (!sent) {
+            QVERIFY(!smtp.verbs().contains(QStringLiteral("AUTH")));
+            QVERIFY(!smtp.verbs().contains(QStringLiteral("MAIL")));
+        }
+    }
+
+    void isLoopbackHost_data() {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("loopback");
+        QTest::newRow("localhost") << "localhost" << true;
+        QTest::newRow("LocalHost") << "LocalHost" << true;
+        QTest::newRow("127.0.0.1") << "127.0.0.1" << true;
+        QTest::newRow("127.255.3.4") << "127.255.3.4" << true;
+        QTest::newRow("::1") << "::1" << true;
+        QTest::newRow("[::1]") << "[::1]" << true;
+        QTest::newRow("mapped 127.0.0.1") << "::ffff:127.0.0.1" << true;
+        QTest::newRow("128.0.0.1") << "128.0.0.1" << false;
+        QTest::newRow("10.0.0.1") << "10.0.0.1" << false;
+        QTest::newRow("::2") << "::2" << false;
+        QTest::newRow("name resolving to loopback does not count") << "mail.example.test" << false;
+        QTest::newRow("localhost.example.test") << "localhost.example.test" << false;
+        QTest::newRow("127.0.0.1.example.test") << "127.0.0.1.example.test" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void isLoopbackHost() {
+        QFETCH(QString, host);
+        QFETCH(bool, loopback);
+        QCOMPARE(::isLoopbackHost(host), loopback);
+    }
+
+    void stalledServerTimesOut_data() {
+        QTest::addColumn<QString>("stage");
+        QTest::newRow("greeting") << "GREETING";
+        QTest::newRow("MAIL") << "MAIL";
+        QTest::newRow("end of data") << "END";
+    }
+    void stalledServerTimesOut() {
+        QFETCH(QString, stage);
+        TestSmtpServer::Options options;
+        options.delaySeconds = 20;
+        options.delayOn = stage;
+        TestSmtpServer smtp(options);
+        START(smtp);
+        SmtpOptions o = testOptions();
+        o.responseTimeoutSeconds = 1;
+        SmtpSession session(o);
+        QElapsedTimer clock;
+        clock.start();
+        const DeliveryResult result = session.send(prepareMail(requestTo(smtp)));
+        QVERIFY(!result.sent);
+        QVERIFY2(clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!session.isOpen());
+    }
+
+    void staleConnection_data() {
+        QTest::addColumn<TestSmtpServer::Options>("server");
+        QTest::addColumn<bool>("waitForClose"); // let the server's close arrive before the next message
+        QTest::addColumn<int>("retried");       // 1 yes, 0 no, -1 either (TLS hides what waits on the socket)
+        TestSmtpServer::Options closeIdle;
+        closeIdle.closeAfter = 1;
+        QTest::newRow("server closed the idle connection") << closeIdle << true << 0;
+        TestSmtpServer::Options goodbye;
+        goodbye.goodbyeAfter = 1;
+        QTest::newRow("server said 421 unasked and closed") << goodbye << true << 0;
+        TestSmtpServer::Options goodbyeTls = goodbye;
+        goodbyeTls.startTls = true;
+        QTest::newRow("server said 421 unasked over TLS") << goodbyeTls << true << -1;
+        TestSmtpServer::Options failMail;
+        failMail.failMailAfter = 1;
+        QTest::newRow("server answered MAIL with 421") << failMail << false << 1;
+        TestSmtpServer::Options failMailTls = failMail;
+        failMailTls.startTls = true;
+        QTest::newRow("server answered MAIL with 421 over TLS") << failMailTls << false << 1;
+    }
+    void staleConnection() {
+        QFETCH(TestSmtpServer::Options, server);
+        QFETCH(bool, waitForClose);
+        QFETCH(int, retried);
+        TestSmtpServer smtp(server);
+        START(smtp);
+        SmtpSession session(testOptions());
+        MailRequest request = requestTo(smtp);
+        QVERIFY(session.send(prepareMail(request)).sent);
+        if (waitForClose) {
+            QVERIFY(smtp.waitFor([&] {
+                return smtp.eventCount(QStringLiteral("close")) + smtp.eventCount(QStringLiteral("goodbye")) >
+                       0;
+            }));
+            QTest::qWait(100); // for the last bytes to reach this end
+            if (!server.startTls) QVERIFY(!session.isOpen());
+        }
+        request.recipients = QStringLiteral("second@example.test");
+        // The new connection is made from the fields as they stand now.
+        request.host = QStringLiteral("localhost");
+        const DeliveryResult result = session.send(prepareMail(request));
+        QVERIFY2(result.sent, qPrintable(result.error + QLatin1Char(' ') + result.serverReply));
+        if (retried >= 0) QCOMPARE(result.retried, retried == 1);
+        QVERIFY(session.isOpen());
+        QCOMPARE(session.connectedAccount().host, QStringLiteral("localhost"));
+        QCOMPARE(smtp.connectionCount(), 2);
+        // Each message arrived exactly once.
+        const auto messages = smtp.messages();
+        QCOMPARE(messages.size(), 2);
+        QCOMPARE(messages[0].recipients, QStringList{"to@example.test"});
+        QCOMPARE(messages[1].recipients, QStringList{"second@example.test"});
+    }
+
+    void acceptedMessageNeverSentTwice() {
+        TestSmtpServer::Options options;
+        options.dropAfterData = 2; // keeps the second message of a connection, then drops it unanswered
+        TestSmtpServer smtp(options);
+        START(smtp);
+        SmtpSession session(testOptions());
+        MailRequest request = requestTo(smtp);
+        QVERIFY(session.send(prepareMail(request)).sent);
+        request.recipients = QStringLiteral("second@example.test");
+        const DeliveryResult result = session.send(prepareMail(request));
+        QVERIFY(!result.sent);
+        QVERIFY(!result.retried);
+        QVERIFY(!session.isOpen());
+        QCOMPARE(smtp.messages().size(), 2);
+        QCOMPARE(smtp.connectionCount(), 1);
+    }
+
+    void attachmentPath_data() {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("no file there") << m_dir.filePath(QStringLiteral("missing.pdf"));
+        QTest::newRow("a folder") << m_dir.path();
+        QTest::newRow("blank") << QStringLiteral("   ");
+    }
+    void attachmentPath() {
+        QFETCH(QString, path);
+        TestSmtpServer smtp;
+        START(smtp);
+        MailRequest request = requestTo(smtp);
+        request.attachmentPath = path;
+        SmtpSession session(testOptions());
+        QVERIFY(session.send(prepareMail(request)).sent);
+        const ParsedMail mail = ParsedMail::parse(smtp.messages().value(0).data);
+        QCOMPARE(mail.mimeType, QStringLiteral("text/plain"));
+        QCOMPARE(mail.parts.size(), 1);
+    }
+
+    void callerErrors_data() {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("attachment");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("port not a number") << "smtp" << QString() << "'smtp' is not a valid integer value";
+        QTest::newRow("port empty") << "" << QString() << "'' is not a valid integer value";
+        QTest::newRow("port with a fraction") << "25.5" << QString() << "'25.5' is not a valid integer value";
+        QTest::newRow("port out of range") << "70000" << QString() << "'70000' is not a valid port number";
+        QTest::newRow("port zero") << "0" << QString() << "'0' is not a valid port number";
+        QTest::newRow("attachment cannot be read") << "25"
+                                                   << "/proc/self/mem"
+                                                   << "/proc/self/mem";
+    }
+    void callerErrors() {
+        QFETCH(QString, port);
+        QFETCH(QString, attachment);
+        QFETCH(QString, error);
+        MailRequest request;
+        request.host = QStringLiteral("127.0.0.1");
+        request.port = port;
+        request.recipients = QStringLiteral("to@example.test");
+        request.attachmentPath = attachment;
+        try {
+            prepareMail(request);
+            QFAIL("no error raised");
+        } catch (const AppError& e) {
+            QVERIFY2(e.text().contains(error), qPrintable(e.text()));
+        }
+    }
+
+    // The blocking dialogue runs on the worker: the calling thread goes on handling its events meanwhile,
+    // and cannot start a second delivery while one is in flight.
+    void deliveryKeepsCallerResponsive() {
+        TestSmtpServer::Options options;
+        options.delaySeconds = 0.2;
+        TestSmtpServer smtp(options);
+        START(smtp);
+        MailDelivery delivery;
+        delivery.setOptions(testOptions());
+        QSignalSpy busy(&delivery, &MailDelivery::busyChanged);
+        int ticks = 0;
+        int busyTicks = 0;
+        DeliveryResult nested;
+        nested.sent = true;
+        QTimer timer;
+        timer.setInterval(10);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            ++ticks;
+            if (delivery.isBusy()) ++busyTicks;
+            if (ticks == 5) nested = delivery.send(prepareMail(requestTo(smtp)));
+        });
+        timer.start();
+        QElapsedTimer clock;
+        clock.start();
+        const DeliveryResult result = delivery.send(prepareMail(requestTo(smtp)));
+        const qint64 elapsed = clock.elapsed();
+        timer.stop();
+        QVERIFY2(result.sent, qPrintable(result.error));
+        QVERIFY(!delivery.isBusy());
+        QVERIFY2(elapsed >= 1000, qPrintable(QString::number(elapsed)));
+        // A frozen caller would see no tick at all until the end.
+        QVERIFY2(busyTicks >= 20, qPrintable(QString::number(busyTicks)));
+        QVERIFY(!nested.sent);
+        QCOMPARE(busy.size(), 2);
+        QCOMPARE(busy[0][0].toBool(), true);
+        QCOMPARE(busy[1][0].toBool(), false);
+        QCOMPARE(smtp.connectionCount(), 1);
+        QCOMPARE(smtp.messages().size(), 1);
+    }
+
+    void deliveryConnection() {
+        TestSmtpServer smtp(withAuth(Auth::Login));
+        START(smtp);
+        {
+            MailDelivery delivery;
+            delivery.setOptions(testOptions());
+            QVERIFY(!delivery.isOpen());
+            MailRequest request = requestTo(smtp);
+            request.password = password;
+            QVERIFY(delivery.send(prepareMail(request)).sent);
+            QVERIFY(delivery.isOpen());
+            QCOMPARE(delivery.connectedAccount().host, QStringLiteral("127.0.0.1"));
+            QCOMPARE(delivery.connectedAccount().port, int(smtp.port()));
+            QVERIFY(delivery.send(prepareMail(request)).sent);
+            delivery.close();
+            QVERIFY(!delivery.isOpen());
+            QVERIFY(smtp.waitFor([&] { return smtp.verbs().count(QStringLiteral("QUIT")) == 1; }));
+            QVERIFY(delivery.send(prepareMail(request)).sent);
+            QVERIFY(delivery.isOpen());
+            // Going away with the connection open still says goodbye.
+        }
+        QVERIFY(smtp.waitFor([&] { return smtp.verbs().count(QStringLiteral("QUIT")) == 2; }));
+        QCOMPARE(smtp.connectionCount(), 2);
+        QCOMPARE(smtp.logins().size(), 2);
+    }
+
+    void deliveryFailure() {
+        TestSmtpServer::Options options;
+        options.delaySeconds = 20;
+        options.delayOn = QStringLiteral("RCPT");
+        TestSmtpServer smtp(options);
+        START(smtp);
+        MailDelivery delivery;
+        SmtpOptions o = testOptions();
+        o.responseTimeoutSeconds = 1;
+        delivery.setOptions(o);
+        QElapsedTimer clock;
+        clock.start();
+        const DeliveryResult result = delivery.send(prepareMail(requestTo(smtp)));
+        QVERIFY(!result.sent);
+        QVERIFY(!result.error.isEmpty());
+        QVERIFY(clock.elapsed() < 8000);
+        QVERIFY(!delivery.isOpen());
+        QVERIFY(!delivery.isBusy());
+    }
+
+    void portText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("port");
+        QTest::newRow("plain") << "25" << 25;
+        QTest::newRow("blanks around") << " 587 " << 587;
+        QTest::newRow("highest") << "65535" << 65535;
+    }
+    void portText() {
+        QFETCH(QString, text);
+        QFETCH(int, port);
+        QCOMPARE(portNumber(text), port);
+    }
+};
+
+TARNEL_TEST_MAIN(TstDelivery)
+#include "tst_delivery.moc"
