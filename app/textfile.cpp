@@ -129,13 +129,18 @@ QByteArray encodeLines(const QStringList& lines, TextEncoding* encoding) {
     return {};
 }
 
-TextFileContent readTextFile(const QString& path) {
+QByteArray readFileBytes(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw AppError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw AppError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
+    return bytes;
+}
+
+TextFileContent readTextFile(const QString& path) {
+    const QByteArray bytes = readFileBytes(path);
     TextFileContent content;
     content.lines = splitLines(decodeText(bytes, &content.encoding));
     return content;

@@ -28,6 +28,7 @@ QStringList splitLines(const QString& text);
 QByteArray encodeLines(const QStringList& lines, TextEncoding* encoding);
 
 // Reads a whole file; throws AppError with the system's reason when it cannot.
+QByteArray readFileBytes(const QString& path);
 TextFileContent readTextFile(const QString& path);
 // Writes atomically (temporary file renamed over the target): a failed write leaves the old file.
 // Returns the encoding actually written; throws AppError when the file cannot be written.

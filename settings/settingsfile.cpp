@@ -55,16 +55,6 @@ void readDateTimeLine(const QString& line, double& value, const QLocale& locale)
     value = dateTime ? dateTimeToNumber(*dateTime) : 0;
 }
 
-QByteArray readFileBytes(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw AppError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw AppError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
-    return bytes;
-}
-
 // Temporary file renamed over the target, so a crash never leaves half a file; owner-only from the
 // first byte on, because the content is merely scrambled.
 void writePrivateFile(const QString& path, const QByteArray& bytes) {

@@ -8,6 +8,7 @@
 #include "recipients/formloeschen.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/testenvironment.h"
+#include "tests/support/testfiles.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -29,18 +30,6 @@
 #include <QToolButton>
 
 #include <memory>
-
-namespace {
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-} // namespace
 
 class TstFormNewMail : public QObject {
     Q_OBJECT

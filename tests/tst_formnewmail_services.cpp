@@ -10,6 +10,7 @@
 #include "settings/settingsfile.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/testenvironment.h"
+#include "tests/support/testfiles.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -27,16 +28,6 @@
 #include <memory>
 
 namespace {
-
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 // The plain lines of the settings file as the program wrote it.
 QStringList storedLines(const QString& path) {

@@ -2,6 +2,7 @@
 #include "app/datetimenumber.h"
 #include "recipients/recipienttablemodel.h"
 #include "tests/support/testenvironment.h"
+#include "tests/support/testfiles.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
@@ -62,12 +63,6 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
     return path;
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return file.readAll();
 }
 
 QStringList rowNumbers(int from, int to) {
@@ -199,7 +194,7 @@ private Q_SLOTS:
         QCOMPARE(model.BuildListText(), count);
         QCOMPARE(model.ListText().size(), count);
         model.WriteListText(path);
-        QCOMPARE(readFile(path), saved);
+        QCOMPARE(readBytes(path), saved);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"list.csv"});
     }
 
@@ -211,7 +206,7 @@ private Q_SLOTS:
         QCOMPARE(model.BuildListText(), 1);
         const QString path = dir.filePath(QStringLiteral("new.csv"));
         model.WriteListText(path);
-        QCOMPARE(readFile(path), QByteArray("J\xF6rg;M\xFCller;j@x;;;;;\r\n"));
+        QCOMPARE(readBytes(path), QByteArray("J\xF6rg;M\xFCller;j@x;;;;;\r\n"));
     }
 
     void nothingToSave() {

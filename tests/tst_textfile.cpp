@@ -2,6 +2,7 @@
 #include "app/blank.h"
 #include "app/textfile.h"
 #include "tests/support/testenvironment.h"
+#include "tests/support/testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,19 +12,6 @@
 #include <sys/resource.h>
 
 Q_DECLARE_METATYPE(TextEncoding)
-
-namespace {
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-} // namespace
 
 class TstTextFile : public QObject {
     Q_OBJECT
@@ -84,7 +72,7 @@ private Q_SLOTS:
         QFETCH(TextEncoding, encoding);
         QFETCH(QStringList, lines);
         const QString path = m_dir.filePath(QStringLiteral("in.txt"));
-        writeBytes(path, bytes);
+        QVERIFY(writeBytes(path, bytes));
         const TextFileContent content = readTextFile(path);
         QCOMPARE(content.encoding, encoding);
         QCOMPARE(content.lines, lines);
@@ -110,7 +98,7 @@ private Q_SLOTS:
     void roundTripIsByteExact() {
         QFETCH(QByteArray, bytes);
         const QString path = m_dir.filePath(QStringLiteral("round.txt"));
-        writeBytes(path, bytes);
+        QVERIFY(writeBytes(path, bytes));
         const TextFileContent content = readTextFile(path);
         QCOMPARE(writeTextFile(path, content.lines, content.encoding), content.encoding);
         QCOMPARE(readBytes(path), bytes);
@@ -163,7 +151,7 @@ private Q_SLOTS:
     void failedWriteLeavesTheOldFile() {
         QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("keep")));
         const QString path = m_dir.filePath(QStringLiteral("keep/keep.txt"));
-        writeBytes(path, "old content\r\n");
+        QVERIFY(writeBytes(path, "old content\r\n"));
         const QStringList big(2000, QString(100, QLatin1Char('x')));
 
         std::signal(SIGXFSZ, SIG_IGN);
