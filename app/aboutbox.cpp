@@ -1,7 +1,7 @@
 #include "app/aboutbox.h"
 
 #include "app/iconresources.h"
-#include "app/interfacetexts.h"
+#include "core/interfacetexts.h"
 
 #include <QDesktopServices>
 #include <QFrame>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/onlineupdate.h"
-#include "app/prompts.h"
+#include "core/prompts.h"
 #include "app/sharedstate.h"
-#include "app/textfile.h"
+#include "core/textfile.h"
 #include "mailing/smtpsession.h"
 
 #include <QUrl>

@@ -1,11 +1,11 @@
 #include "app/formnewmail.h"
 
 #include "app/aboutbox.h"
-#include "app/apperror.h"
-#include "app/datetimenumber.h"
+#include "core/apperror.h"
+#include "core/datetimenumber.h"
 #include "app/help.h"
 #include "app/onlineupdate.h"
-#include "app/paths.h"
+#include "core/paths.h"
 #include "settings/settingsfile.h"
 
 #include <QCheckBox>

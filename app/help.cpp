@@ -1,6 +1,6 @@
 #include "app/help.h"
 
-#include "app/interfacetexts.h"
+#include "core/interfacetexts.h"
 
 #include <QFileInfo>
 

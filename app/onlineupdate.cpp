@@ -1,6 +1,6 @@
 #include "app/onlineupdate.h"
 
-#include "app/blank.h"
+#include "core/blank.h"
 
 #include <QFileInfo>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/prompts.h"
+#include "core/prompts.h"
 
 // The real prompts: Qt's message boxes and file dialogs, owned by the window that is active.
 class QtPrompts : public Prompts {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/interfacetexts.h"
+#include "core/interfacetexts.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 // GLib names a struct member "signals", which Qt defines as a keyword macro: GMime comes first.
 #include <gmime/gmime.h>
 
-#include "app/apperror.h"
-#include "app/blank.h"
+#include "core/apperror.h"
+#include "core/blank.h"
 #include "mailing/maillibraries.h"
 #include "mailing/mailrequest.h"
 

@@ -1,6 +1,6 @@
 #include "recipients/formgrid.h"
 
-#include "app/interfacetexts.h"
+#include "core/interfacetexts.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "recipients/formloeschen.h"
 
-#include "app/interfacetexts.h"
+#include "core/interfacetexts.h"
 #include "recipients/rowrange.h"
 
 #include <QCheckBox>

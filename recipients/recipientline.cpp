@@ -1,6 +1,6 @@
 #include "recipients/recipientline.h"
 
-#include "app/blank.h"
+#include "core/blank.h"
 
 #include <array>
 

@@ -1,8 +1,8 @@
 #include "recipients/recipienttablemodel.h"
 
-#include "app/blank.h"
-#include "app/datetimenumber.h"
-#include "app/interfacetexts.h"
+#include "core/blank.h"
+#include "core/datetimenumber.h"
+#include "core/interfacetexts.h"
 #include "recipients/recipientline.h"
 
 #include <QCollator>

@@ -1,10 +1,10 @@
 #include "settings/settingsfile.h"
 
-#include "app/apperror.h"
-#include "app/blank.h"
-#include "app/datetimenumber.h"
-#include "app/paths.h"
-#include "app/textfile.h"
+#include "core/apperror.h"
+#include "core/blank.h"
+#include "core/datetimenumber.h"
+#include "core/paths.h"
+#include "core/textfile.h"
 #include "settings/cipher.h"
 
 #include <QDir>

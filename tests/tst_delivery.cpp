@@ -1,4 +1,4 @@
-#include "app/apperror.h"
+#include "core/apperror.h"
 #include "mailing/maildelivery.h"
 #include "mailing/mailrequest.h"
 #include "mailing/smtpsession.h"

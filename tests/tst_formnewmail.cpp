@@ -1,7 +1,7 @@
 #include "app/aboutbox.h"
 #include "app/appwindows.h"
 #include "app/formnewmail.h"
-#include "app/interfacetexts.h"
+#include "core/interfacetexts.h"
 #include "app/radiogroup.h"
 #include "import/formimport.h"
 #include "recipients/formgrid.h"

@@ -1,5 +1,5 @@
-#include "app/apperror.h"
-#include "app/datetimenumber.h"
+#include "core/apperror.h"
+#include "core/datetimenumber.h"
 #include "recipients/recipienttablemodel.h"
 #include "tests/support/testenvironment.h"
 #include "tests/support/testfiles.h"

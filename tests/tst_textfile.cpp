@@ -1,6 +1,6 @@
-#include "app/apperror.h"
-#include "app/blank.h"
-#include "app/textfile.h"
+#include "core/apperror.h"
+#include "core/blank.h"
+#include "core/textfile.h"
 #include "tests/support/testenvironment.h"
 #include "tests/support/testfiles.h"
 

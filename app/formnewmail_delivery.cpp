@@ -1,5 +1,5 @@
-#include "app/apperror.h"
-#include "app/blank.h"
+#include "core/apperror.h"
+#include "core/blank.h"
 #include "app/formnewmail.h"
 #include "app/radiogroup.h"
 #include "mailing/maildelivery.h"

@@ -1,4 +1,4 @@
-#include "app/datetimenumber.h"
+#include "core/datetimenumber.h"
 
 #include <QRegularExpression>
 

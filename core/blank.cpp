@@ -1,4 +1,4 @@
-#include "app/blank.h"
+#include "core/blank.h"
 
 namespace {
 bool isTrimmed(QChar c) {

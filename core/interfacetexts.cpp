@@ -1,4 +1,4 @@
-#include "app/interfacetexts.h"
+#include "core/interfacetexts.h"
 
 namespace {
 
