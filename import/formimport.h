@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+class RecipientTableModel;
+
 // CSV import window.
 class TFormImport : public QDialog {
     Q_OBJECT
@@ -11,6 +13,8 @@ public:
     explicit TFormImport(Prompts& prompts, QWidget* parent = nullptr);
 
     int Language = 0;
+    // The recipient list editor's table, which the import fills; set before the window is shown.
+    RecipientTableModel* TargetModel = nullptr;
 
 private:
     Prompts& m_prompts;
