@@ -1,12 +1,12 @@
 #include "app/formnewmail.h"
 
 #include "app/aboutbox.h"
+#include "app/iconresources.h"
+#include "app/radiogroup.h"
 #include "core/apperror.h"
 #include "core/blank.h"
 #include "core/datetimenumber.h"
-#include "app/iconresources.h"
 #include "core/paths.h"
-#include "app/radiogroup.h"
 #include "import/formimport.h"
 #include "recipients/formgrid.h"
 #include "recipients/formloeschen.h"
@@ -32,6 +32,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QTextDocument>
 #include <QTimeEdit>
 #include <QTimer>
 #include <QToolBar>
@@ -459,21 +460,25 @@ void TFormNewMail::BitBtnOpenClick() {
 // ---- Message text files -------------------------------------------------------------------------------
 
 QStringList TFormNewMail::messageLines() const {
-    return splitLines(Memo2->toPlainText());
+    // The plain-text view turns no-break spaces into blanks and line separators into breaks; the raw text
+    // keeps them, with a paragraph separator between lines.
+    QString text = Memo2->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return splitEditorText(text);
 }
 
 void TFormNewMail::setMessageLines(const QStringList& lines) {
-    Memo2->setPlainText(lines.join(QLatin1Char('\n')));
+    Memo2->setPlainText(joinEditorLines(lines));
 }
 
 void TFormNewMail::loadMessageFile(const QString& path) {
     const TextFileContent content = readTextFile(path);
     setMessageLines(content.lines);
-    MessageEncoding = content.encoding;
+    MessageFormat = content;
 }
 
 void TFormNewMail::writeMessageFile(const QString& path) {
-    writeTextFile(path, messageLines(), MessageEncoding);
+    MessageFormat = writeTextFile(path, messageLines(), MessageFormat);
 }
 
 void TFormNewMail::BitBtn1Click() {
@@ -513,6 +518,7 @@ void TFormNewMail::LoadDefaultMessage() {
     }
     if (!m_prompts.question(State.Texts.MsgDefaultMissingAsk)) return;
     Memo2->clear();
+    MessageFormat = TextFormat();
     setMessageLines(defaultMessageTemplate(State.Language));
     writeMessageFile(State.DefaultMessageFile);
     State.MessageFile = State.DefaultMessageFile;
@@ -525,6 +531,7 @@ void TFormNewMail::BitBtn4Click() {
     EditPatch->clear();
     Edit1->clear();
     State.MessageFile.clear();
+    MessageFormat = TextFormat();
     ProgressBar1->setValue(0);
     ProgressBar1->repaint();
     PanelMessage->clear();

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/onlineupdate.h"
-#include "core/prompts.h"
 #include "app/sharedstate.h"
+#include "core/prompts.h"
 #include "core/textfile.h"
 #include "mailing/smtpsession.h"
 
@@ -87,8 +87,9 @@ public:
     QAction* German1 = nullptr;
     QAction* English1 = nullptr;
 
-    // The encoding of the message file last loaded into Memo2; saving writes in it.
-    TextEncoding MessageEncoding = TextEncoding::Ansi;
+    // The layout (encoding, line breaks) of the message file last loaded into Memo2; saving writes in it,
+    // so a file opened and saved unchanged keeps every byte. New text gets the layout of a new file.
+    TextFormat MessageFormat;
     // The save dialog keeps its folder and name between uses.
     FileDialogRequest SaveDialog1;
 
@@ -143,7 +144,8 @@ public:
     // handling events meanwhile, but no second delivery can start and closing waits for it.
     bool DeliveryInFlight() const { return m_delivering; }
 
-    // Memo2's text as file lines, and lines into Memo2.
+    // Memo2's text as file lines, and lines into Memo2: exact inverses, with every character kept (no-break
+    // spaces and line separators included).
     QStringList messageLines() const;
     void setMessageLines(const QStringList& lines);
 

@@ -58,11 +58,14 @@ bool fitsAnsi(const QString& text) {
 }
 
 QByteArray unicodeToAnsi(const QString& text) {
-    QByteArray bytes(text.size(), Qt::Uninitialized);
-    char* out = bytes.data();
-    for (QChar c : text) {
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
         const int b = ansiByte(c.unicode());
-        *out++ = char(b < 0 ? '?' : b);
+        bytes.append(char(b < 0 ? '?' : b));
+        // A character beyond the 16-bit range is one character, however many units it takes.
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) ++i;
     }
     return bytes;
 }
@@ -80,7 +83,13 @@ QString decodeText(const QByteArray& bytes, TextEncoding* encoding) {
         found = TextEncoding::Utf8;
         text = decodeWith(QStringConverter::Utf8, QByteArrayView(bytes).sliced(3));
     } else {
-        text = ansiToUnicode(bytes);
+        QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        text = decoder(bytes);
+        if (decoder.hasError()) {
+            text = ansiToUnicode(bytes);
+        } else {
+            found = TextEncoding::Utf8NoBom;
+        }
     }
     if (encoding) *encoding = found;
     return text;
@@ -106,27 +115,59 @@ QStringList splitLines(const QString& text) {
 }
 
 QByteArray encodeLines(const QStringList& lines, TextEncoding* encoding) {
+    TextFormat format;
+    format.encoding = *encoding;
+    const QByteArray bytes = encodeLines(lines, format);
+    *encoding = format.encoding;
+    return bytes;
+}
+
+QByteArray encodeLines(const QStringList& lines, TextFormat& format) {
+    const QLatin1String lineBreak = format.lineBreak == LineBreak::Lf   ? QLatin1String("\n")
+                                    : format.lineBreak == LineBreak::Cr ? QLatin1String("\r")
+                                                                        : QLatin1String("\r\n");
     QString text;
     qsizetype size = 0;
     for (const QString& line : lines)
-        size += line.size() + 2;
+        size += line.size() + lineBreak.size();
     text.reserve(size);
-    for (const QString& line : lines) {
-        text += line;
-        text += QLatin1String("\r\n");
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        text += lines.at(i);
+        if (format.finalLineBreak || i + 1 < lines.size()) text += lineBreak;
     }
-    if (*encoding == TextEncoding::Ansi && !fitsAnsi(text)) *encoding = TextEncoding::Utf8;
-    switch (*encoding) {
+    if (format.encoding == TextEncoding::Ansi && !fitsAnsi(text)) format.encoding = TextEncoding::Utf8;
+    switch (format.encoding) {
     case TextEncoding::Ansi:
         return unicodeToAnsi(text);
     case TextEncoding::Utf8:
         return kBomUtf8 + encodeWith(QStringConverter::Utf8, text);
+    case TextEncoding::Utf8NoBom:
+        return encodeWith(QStringConverter::Utf8, text);
     case TextEncoding::Utf16LE:
         return kBomUtf16LE + encodeWith(QStringConverter::Utf16LE, text);
     case TextEncoding::Utf16BE:
         return kBomUtf16BE + encodeWith(QStringConverter::Utf16BE, text);
     }
     return {};
+}
+
+QString joinEditorLines(const QStringList& lines) {
+    return lines.join(QLatin1Char('\n'));
+}
+
+QStringList splitEditorText(const QString& text) {
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r' || c == u'\n') {
+            lines.append(text.mid(start, i - start));
+            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') ++i;
+            start = i + 1;
+        }
+    }
+    lines.append(text.mid(start));
+    return lines;
 }
 
 QByteArray readFileBytes(const QString& path) {
@@ -142,7 +183,19 @@ QByteArray readFileBytes(const QString& path) {
 TextFileContent readTextFile(const QString& path) {
     const QByteArray bytes = readFileBytes(path);
     TextFileContent content;
-    content.lines = splitLines(decodeText(bytes, &content.encoding));
+    const QString text = decodeText(bytes, &content.encoding);
+    content.lines = splitLines(text);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == u'\n') {
+            content.lineBreak = LineBreak::Lf;
+            break;
+        }
+        if (text.at(i) == u'\r') {
+            if (i + 1 == text.size() || text.at(i + 1) != u'\n') content.lineBreak = LineBreak::Cr;
+            break;
+        }
+    }
+    content.finalLineBreak = text.endsWith(u'\n') || text.endsWith(u'\r');
     return content;
 }
 
@@ -158,4 +211,10 @@ TextEncoding writeTextFile(const QString& path, const QStringList& lines, TextEn
     const QByteArray bytes = encodeLines(lines, &encoding);
     writeFileAtomically(path, bytes);
     return encoding;
+}
+
+TextFormat writeTextFile(const QString& path, const QStringList& lines, TextFormat format) {
+    const QByteArray bytes = encodeLines(lines, format);
+    writeFileAtomically(path, bytes);
+    return format;
 }

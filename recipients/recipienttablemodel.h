@@ -50,7 +50,7 @@ public:
     // number of lines.
     int BuildListText();
     const QStringList& ListText() const { return m_listText; }
-    // The encoding of the last file loaded; Ansi until one was.
+    // The encoding of the last file loaded; UTF-8 without mark (that of a new file) until one was.
     TextEncoding ListEncoding() const { return m_encoding; }
     // Writes ListText() atomically in ListEncoding(); throws AppError when it cannot.
     void WriteListText(const QString& path) const;
@@ -122,6 +122,6 @@ private:
     std::vector<Row> m_rows;
     std::vector<Row> m_snapshot;
     QStringList m_listText;
-    TextEncoding m_encoding = TextEncoding::Ansi;
+    TextEncoding m_encoding = TextEncoding::Utf8NoBom;
     QLocale m_locale = QLocale::system();
 };

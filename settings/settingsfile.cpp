@@ -93,7 +93,10 @@ int systemDefaultLanguage(const QLocale& locale) {
 }
 
 QStringList settingsLinesFromFileBytes(const QByteArray& bytes) {
-    const QString asRead = decodeText(bytes);
+    // The format is 8-bit whatever the bytes look like; only a byte-order mark says otherwise.
+    TextEncoding encoding = TextEncoding::Ansi;
+    QString asRead = decodeText(bytes, &encoding);
+    if (encoding == TextEncoding::Utf8NoBom) asRead = ansiToUnicode(bytes);
     const QByteArray deciphered = DecodeString(kSettingsKey, bytes);
     const bool enciphered = LooksEnciphered(asRead) || hasWrittenLayout(deciphered);
     QStringList lines = splitLines(enciphered ? ansiToUnicode(deciphered) : asRead);

@@ -1,8 +1,8 @@
 #include "app/aboutbox.h"
 #include "app/appwindows.h"
 #include "app/formnewmail.h"
-#include "core/interfacetexts.h"
 #include "app/radiogroup.h"
+#include "core/interfacetexts.h"
 #include "import/formimport.h"
 #include "recipients/formgrid.h"
 #include "recipients/formloeschen.h"
@@ -315,17 +315,17 @@ private Q_SLOTS:
         click("ToolButton19");
         QCOMPARE(w->Memo2->toPlainText(), QStringLiteral("Hi\nü"));
         QCOMPARE(w->State.MessageFile, path);
-        QCOMPARE(w->MessageEncoding, TextEncoding::Utf16BE);
+        QCOMPARE(w->MessageFormat.encoding, TextEncoding::Utf16BE);
         QCOMPARE(w->SelHtml->itemIndex(), 1);
 
-        // Saving writes the same encoding back, with its mark.
+        // Saving writes the same bytes back: the encoding with its mark, and no break after the last line.
         const QString copy = files.filePath(QStringLiteral("copy.txt"));
         prompts.expectSaveFile(copy, [&](const ScriptedPrompts::Asked& a) {
             QCOMPARE(a.request.folder, files.path());
             QCOMPARE(a.request.fileName, QStringLiteral("letter-utf16.txt"));
         });
         click("ToolButton12");
-        QCOMPARE(readBytes(copy), readBytes(path) + QByteArray("\0\r\0\n", 4));
+        QCOMPARE(readBytes(copy), readBytes(path));
         QCOMPARE(w->State.MessageFile, copy);
     }
 
@@ -360,8 +360,8 @@ private Q_SLOTS:
         w->Memo2->setPlainText(QStringLiteral("Grüße\n$Name"));
         prompts.expectSaveFile(first);
         click("ToolButton12");
-        QCOMPARE(readBytes(first), QByteArray("Gr\xFC\xDF"
-                                              "e\r\n$Name\r\n"));
+        QCOMPARE(readBytes(first), QByteArray("Gr\xC3\xBC\xC3\x9F"
+                                              "e\r\n$Name\r\n")); // new text: UTF-8 without mark
 
         click("ToolButton14");
         QVERIFY(w->State.MessageFile.isEmpty());
@@ -384,12 +384,63 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(target));
     }
 
-    void savedTextThatDoesNotFitTheCodePageBecomesUtf8() {
-        const QString path = files.filePath(QStringLiteral("lukasz.txt"));
-        w->Memo2->setPlainText(QStringLiteral("Łukasz"));
+    // A file opened and saved without an edit keeps every byte, whatever its encoding and line layout.
+    void openThenSaveIsByteIdentical_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("UTF-8 without mark") << QByteArray("Sehr geehrte Frau M\xC3\xBCller,\r\n$Name\r\n");
+        QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F"
+                                                       "e\r\n");
+        QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFE"
+                                                 "a\0\r\0\n\0\xFC\0\r\0\n\0",
+                                                 14);
+        QTest::newRow("Windows-1252, 0x80 to 0x9F")
+            << QByteArray("\x80\x81\x82\x83\x84\x85\x86\x87\x88\x89\x8A\x8B\x8C\x8D\x8E\x8F\r\n"
+                          "\x90\x91\x92\x93\x94\x95\x96\x97\x98\x99\x9A\x9B\x9C\x9D\x9E\x9F M\xFCller\r\n");
+        QTest::newRow("ends with an empty line") << QByteArray("Gru\xC3\x9F\r\n\r\n");
+        QTest::newRow("ends with two empty lines") << QByteArray("a\r\n\r\n\r\n");
+        QTest::newRow("no-break space and line separator")
+            << QByteArray("10\xC2\xA0\xE2\x82\xAC\xE2\x80\xA8x\r\n");
+        QTest::newRow("no-break space, Windows-1252") << QByteArray("10\xA0\x80\r\n");
+        QTest::newRow("LF only") << QByteArray("a\n\nb\n");
+        QTest::newRow("no break at the end") << QByteArray("a\r\nb");
+        QTest::newRow("one line") << QByteArray("x\r\n");
+    }
+    void openThenSaveIsByteIdentical() {
+        QFETCH(QByteArray, bytes);
+        const QString path = files.filePath(QStringLiteral("roundtrip.txt"));
+        QVERIFY(writeBytes(path, bytes));
+        prompts.expectOpenFile(path);
+        click("ToolButton19");
         prompts.expectSaveFile(path);
         click("ToolButton12");
-        QCOMPARE(readBytes(path), QByteArray("\xEF\xBB\xBF\xC5\x81ukasz\r\n"));
+        QCOMPARE(readBytes(path), bytes);
+        // Saving twice changes nothing either (a lost line would show here).
+        prompts.expectSaveFile(path);
+        click("ToolButton12");
+        QCOMPARE(readBytes(path), bytes);
+    }
+
+    // An edited Windows-1252 file that gains a character the code page lacks switches to UTF-8 with its mark;
+    // a UTF-8 file without mark that gains one stays as it is.
+    void editedFileKeepsItsEncodingWherePossible_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("saved");
+        QTest::newRow("1252") << QByteArray("M\xFCller\r\n")
+                              << QByteArray("\xEF\xBB\xBF\xC5\x81 M\xC3\xBCller\r\n");
+        QTest::newRow("ASCII") << QByteArray("Muller\r\n") << QByteArray("\xC5\x81 Muller\r\n");
+    }
+    void editedFileKeepsItsEncodingWherePossible() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, saved);
+        const QString path = files.filePath(QStringLiteral("edited.txt"));
+        QVERIFY(writeBytes(path, bytes));
+        prompts.expectOpenFile(path);
+        click("ToolButton19");
+        w->Memo2->moveCursor(QTextCursor::Start);
+        w->Memo2->insertPlainText(QStringLiteral("Ł ")); // typed: a key press cannot carry "Ł" offscreen
+        prompts.expectSaveFile(path);
+        click("ToolButton12");
+        QCOMPARE(readBytes(path), saved);
     }
 
     void defaultMessage_data() {

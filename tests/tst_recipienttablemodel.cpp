@@ -198,15 +198,14 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"list.csv"});
     }
 
-    void saveBeforeAnyLoadIsAnsi() {
+    void saveBeforeAnyLoadIsUtf8WithoutMark() {
         QTemporaryDir dir;
         RecipientTableModel model;
         fill(model, {QStringLiteral("Jörg|Müller|j@x")});
-        QCOMPARE(model.ListEncoding(), TextEncoding::Ansi);
         QCOMPARE(model.BuildListText(), 1);
         const QString path = dir.filePath(QStringLiteral("new.csv"));
         model.WriteListText(path);
-        QCOMPARE(readBytes(path), QByteArray("J\xF6rg;M\xFCller;j@x;;;;;\r\n"));
+        QCOMPARE(readBytes(path), QByteArray("J\xC3\xB6rg;M\xC3\xBCller;j@x;;;;;\r\n"));
     }
 
     void nothingToSave() {

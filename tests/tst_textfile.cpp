@@ -61,8 +61,20 @@ private Q_SLOTS:
         QTest::newRow("no mark: Windows-1252") << QByteArray("Gr\xFC\xDF"
                                                              "e\r\n\x80 5")
                                                << TextEncoding::Ansi << umlauts;
-        QTest::newRow("UTF-8 without mark is read as 1252")
-            << QByteArray("\xC3\xBC") << TextEncoding::Ansi << QStringList{QStringLiteral("Ã¼")};
+        QTest::newRow("valid UTF-8 without mark") << QByteArray("Gr\xC3\xBC\xC3\x9F"
+                                                                "e\n\xE2\x82\xAC 5")
+                                                  << TextEncoding::Utf8NoBom << umlauts;
+        QTest::newRow("plain ASCII is UTF-8")
+            << QByteArray("a;b\r\n") << TextEncoding::Utf8NoBom << QStringList{"a;b"};
+        // Sequences a lax decoder would accept are not UTF-8: the bytes are Windows-1252.
+        QTest::newRow("overlong form")
+            << QByteArray("\xC0\xAF") << TextEncoding::Ansi << QStringList{QStringLiteral("À¯")};
+        QTest::newRow("encoded surrogate")
+            << QByteArray("\xED\xA0\x80") << TextEncoding::Ansi << QStringList{QStringLiteral("í\u00A0€")};
+        QTest::newRow("beyond U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << TextEncoding::Ansi
+                                         << QStringList{QStringLiteral("ô\u0090€€")};
+        QTest::newRow("cut off at the end")
+            << QByteArray("ab\xC3") << TextEncoding::Ansi << QStringList{QStringLiteral("abÃ")};
         QTest::newRow("FF FE wins over a longer reading")
             << QByteArray("\xFF\xFE\0\0", 4) << TextEncoding::Utf16LE << QStringList{QString(QChar(0))};
         QTest::newRow("mark only") << QByteArray("\xEF\xBB\xBF") << TextEncoding::Utf8 << QStringList();
@@ -92,16 +104,29 @@ private Q_SLOTS:
         QTest::newRow("UTF-16 LE with mark") << QByteArray("\xFF\xFE\x41\x01\r\0\n\0", 8);
         QTest::newRow("UTF-16 BE with mark") << QByteArray("\xFE\xFF\x01\x41\0\r\0\n", 8);
         QTest::newRow("UTF-16 LE, surrogate pair") << QByteArray("\xFF\xFE\x3D\xD8\x00\xDE\r\0\n\0", 10);
-        QTest::newRow("empty, 1252") << QByteArray();
+        QTest::newRow("empty") << QByteArray();
         QTest::newRow("mark only, UTF-8") << QByteArray("\xEF\xBB\xBF");
+        QTest::newRow("UTF-8 without mark, umlauts, no-break space")
+            << QByteArray("M\xC3\xBCller\xC2\xA0Hans\r\n\xF0\x9F\x98\x80\r\n");
+        QTest::newRow("LF only") << QByteArray("a\n\nb\n");
+        QTest::newRow("CR only") << QByteArray("a\r\rb\r");
+        QTest::newRow("no break after the last line") << QByteArray("a\r\nb");
+        QTest::newRow("ends with an empty line") << QByteArray("a\r\n\r\n");
+        QTest::newRow("one empty line") << QByteArray("\r\n");
+        QTest::newRow("UTF-16 LE, LF, no final break") << QByteArray("\xFF\xFE"
+                                                                     "a\0\n\0b\0",
+                                                                     8);
     }
     void roundTripIsByteExact() {
         QFETCH(QByteArray, bytes);
         const QString path = m_dir.filePath(QStringLiteral("round.txt"));
         QVERIFY(writeBytes(path, bytes));
         const TextFileContent content = readTextFile(path);
-        QCOMPARE(writeTextFile(path, content.lines, content.encoding), content.encoding);
+        QCOMPARE(writeTextFile(path, content.lines, content).encoding, content.encoding);
         QCOMPARE(readBytes(path), bytes);
+        // A multi-line editor holding the lines gives them back unchanged.
+        QCOMPARE(splitEditorText(joinEditorLines(content.lines)),
+                 content.lines.isEmpty() ? QStringList{""} : content.lines);
     }
 
     void writeEndsEveryLineWithCrLf() {
@@ -128,6 +153,7 @@ private Q_SLOTS:
 
     void settingsFormatTurnsMissingCharactersIntoQuestionMarks() {
         QCOMPARE(unicodeToAnsi(QStringLiteral("Łx€\u0081")), QByteArray("?x\x80\x81"));
+        QCOMPARE(unicodeToAnsi(QStringLiteral("a\U0001F600b")), QByteArray("a?b")); // one character, one "?"
         QVERIFY(fitsAnsi(QStringLiteral("Grüße € \u009D")));
         QVERIFY(!fitsAnsi(QStringLiteral("\u0080")));
     }
