@@ -2,6 +2,7 @@
 
 #include "app/iconresources.h"
 #include "core/interfacetexts.h"
+#include "core/prompts.h"
 
 #include <QDesktopServices>
 #include <QFrame>
@@ -30,7 +31,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int le
 
 } // namespace
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+TAboutBox::TAboutBox(Prompts& prompts, QWidget* parent) : QDialog(parent), m_prompts(prompts) {
     initIconResources();
     setObjectName(QStringLiteral("AboutBox"));
     setModal(true);
@@ -109,8 +110,10 @@ void TAboutBox::FormShow() {
 }
 
 void TAboutBox::Label5Click() {
-    // Nothing to report when no browser opens: the address stands in the box for the user to copy.
-    if (OpenUrl) OpenUrl(webAddress(Language));
+    // Without a web browser the click would do nothing visible.
+    const QUrl address = webAddress(Language);
+    if (OpenUrl && !OpenUrl(address))
+        m_prompts.error(messageTextsFor(Language).MsgAddressNotOpened.arg(address.toString()));
 }
 
 bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class Prompts;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -13,7 +14,7 @@ class QPushButton;
 class TAboutBox : public QDialog {
     Q_OBJECT
 public:
-    explicit TAboutBox(QWidget* parent = nullptr);
+    explicit TAboutBox(Prompts& prompts, QWidget* parent = nullptr);
 
     int Language = 0;
     // Opens a web address with the desktop's handler; tests replace it to see what was opened.
@@ -42,4 +43,6 @@ protected:
 
 private:
     void FormShow();
+
+    Prompts& m_prompts;
 };

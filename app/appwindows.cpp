@@ -6,9 +6,17 @@
 #include "recipients/formgrid.h"
 #include "recipients/formloeschen.h"
 
+#include <QCoreApplication>
+
+void setApplicationIdentity() {
+    QCoreApplication::setApplicationName(QStringLiteral("Tarnel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARNEL_VERSION));
+}
+
 // The secondary windows are children of the main window, so they centre on it and go with it.
 AppWindows::AppWindows(Prompts& prompts)
-    : FormNewMail(std::make_unique<TFormNewMail>(prompts)), AboutBox(new TAboutBox(FormNewMail.get())),
+    : FormNewMail(std::make_unique<TFormNewMail>(prompts)),
+      AboutBox(new TAboutBox(prompts, FormNewMail.get())),
       FormGrid(new TFormGrid(prompts, FormNewMail.get())),
       FormLoeschen(new TFormLoeschen(prompts, FormNewMail.get())),
       FormImport(new TFormImport(prompts, FormNewMail.get())) {

@@ -121,6 +121,11 @@ TFormNewMail::TFormNewMail(Prompts& prompts, QWidget* parent)
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(20000);
+
+    // The messages and the help file are there from the start, so a first show that fails half-way still
+    // leaves every question and error with its text.
+    State.Texts = messageTextsFor(State.Language);
+    State.HelpFile = programFolderPath() + helpFileName(State.Language);
 }
 
 TFormNewMail::~TFormNewMail() = default;
@@ -221,6 +226,7 @@ void TFormNewMail::buildControls() {
     ImageDisconnect->setPixmap(image(QStringLiteral("disconnect")));
     ImageConnect = place(new QLabel(this), "ImageConnect", 99, 198, 24, 24);
     ImageConnect->setPixmap(image(QStringLiteral("connect")));
+    ImageConnect->hide(); // exactly one of the two shows, also when the first show fails
     LabelStatus = label(this, "LabelStatus", QStringLiteral("Offline"), 130, 203);
     LabelStatus->setFont(arial(9, true));
     LabelStatus->setStyleSheet(QStringLiteral("color: #000080;"));
@@ -235,9 +241,11 @@ void TFormNewMail::buildControls() {
 
     CheckBox1 = place(new QCheckBox(QStringLiteral("Nächstes Mailing automatisch senden am:"), this),
                       "CheckBox1", 60, 248, 229, 17);
+    // A check box paints its background from the Button role in some styles, from Window in others.
     CheckBox1->setAutoFillBackground(true);
     QPalette boxPalette = CheckBox1->palette();
     boxPalette.setColor(QPalette::Window, QColor(0xA5, 0xAB, 0xB6));
+    boxPalette.setColor(QPalette::Button, QColor(0xA5, 0xAB, 0xB6));
     CheckBox1->setPalette(boxPalette);
 
     label(this, "Label9", QStringLiteral("Datum"), 89, 272);
@@ -275,6 +283,7 @@ void TFormNewMail::buildControls() {
     Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo2->setTabChangesFocus(true); // Tab moves on through the form, as in every other field
 
     SelHtml = place(new RadioGroup(QStringLiteral("Message Format"),
                                    {QStringLiteral("Text"), QStringLiteral("Html")}, 2, this),
@@ -353,6 +362,7 @@ void TFormNewMail::FormShow() {
     EditUser->setText(State.SmtpUser);
     MaskEdit->setText(State.SmtpPassword);
     EditPort->setText(State.SmtpPort);
+    m_settingsShown = true;
 
     ImageDisconnect->show();
     ImageConnect->hide();
@@ -374,6 +384,7 @@ void TFormNewMail::closeEvent(QCloseEvent* event) {
 }
 
 void TFormNewMail::FormClose() {
+    if (!m_settingsShown) return;
     // The program ends whether or not the settings could be written.
     try {
         SaveSettings();
@@ -382,7 +393,7 @@ void TFormNewMail::FormClose() {
 }
 
 void TFormNewMail::ToolButton18Click() {
-    SaveSettings();
+    if (m_settingsShown) SaveSettings();
     close();
 }
 

@@ -177,6 +177,9 @@ private:
     Prompts& m_prompts;
     QTranslator* m_qtTranslator = nullptr;
     bool m_shown = false;
+    // The account fields hold what the settings file held. Until then (a first show that failed) closing
+    // must not save, or the empty fields would replace the stored account.
+    bool m_settingsShown = false;
     bool m_delivering = false;
     bool m_closePending = false;
 };

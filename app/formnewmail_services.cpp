@@ -1,10 +1,10 @@
 #include "app/formnewmail.h"
 
 #include "app/aboutbox.h"
-#include "core/apperror.h"
-#include "core/datetimenumber.h"
 #include "app/help.h"
 #include "app/onlineupdate.h"
+#include "core/apperror.h"
+#include "core/datetimenumber.h"
 #include "core/paths.h"
 #include "settings/settingsfile.h"
 
@@ -83,9 +83,9 @@ void TFormNewMail::BitBtnHelpClick() {
 }
 
 void TFormNewMail::ShowHelp(const QString& anchor) {
-    // A missing help file opens nothing.
+    // A missing help file, or no program to show it, is said rather than passed over in silence.
     const QUrl url = helpUrl(State.HelpFile, anchor);
-    if (!url.isEmpty()) OpenUrl(url);
+    if (url.isEmpty() || !OpenUrl(url)) m_prompts.error(State.Texts.MsgHelpNotOpened.arg(State.HelpFile));
 }
 
 void TFormNewMail::ToolButton13Click() {

@@ -28,9 +28,7 @@ public:
 
 int main(int argc, char** argv) {
     TarnelApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tarnel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tarnel"));
-    QApplication::setApplicationVersion(QStringLiteral(TARNEL_VERSION));
+    setApplicationIdentity();
 
     QtPrompts prompts;
     AppWindows windows(prompts);

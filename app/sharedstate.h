@@ -25,7 +25,7 @@ struct SharedState {
     QString UpdateAction;
     QString UpdatePath;
 
-    // Set by each language switch; empty until the first one.
+    // Set at construction (German) and by each language switch.
     MessageTexts Texts;
     QString HelpFile;
 };

@@ -23,6 +23,8 @@ MessageTexts germanTexts() {
     t.MsgMailingRunning = QStringLiteral("Mailing gestartet. Bitte warten...");
     t.MsgUpdateFailed =
         QStringLiteral("Online Update konnte nicht gestartet werden oder vom Benutzer abgebrochen!");
+    t.MsgHelpNotOpened = QStringLiteral("Die Hilfedatei konnte nicht geöffnet werden:\n%1");
+    t.MsgAddressNotOpened = QStringLiteral("Die Adresse konnte nicht geöffnet werden:\n%1");
     return t;
 }
 
@@ -45,6 +47,8 @@ MessageTexts englishTexts() {
     t.MsgEnterAccount = QStringLiteral("Pls enter your account data first!");
     t.MsgMailingRunning = QStringLiteral("Mailing running. Please wait...");
     t.MsgUpdateFailed = QStringLiteral("Could not run online update or aborted by user!");
+    t.MsgHelpNotOpened = QStringLiteral("The help file could not be opened:\n%1");
+    t.MsgAddressNotOpened = QStringLiteral("The address could not be opened:\n%1");
     return t;
 }
 

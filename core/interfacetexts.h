@@ -30,6 +30,9 @@ struct MessageTexts {
     QString MsgEnterAccount;
     QString MsgMailingRunning;
     QString MsgUpdateFailed;
+    // A file or web address the desktop could not open ("%1" stands for it).
+    QString MsgHelpNotOpened;
+    QString MsgAddressNotOpened;
 };
 
 MessageTexts messageTextsFor(int language);

@@ -105,7 +105,8 @@ TFormLoeschen::TFormLoeschen(Prompts& prompts, QWidget* parent) : QDialog(parent
     m_bitBtn2 = new QPushButton(this);
     m_bitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     m_bitBtn2->setFixedSize(100, 28);
-    m_bitBtn2->setAutoDefault(false);
+    // Enter on the focused Cancel button cancels; only elsewhere does Enter mean OK.
+    m_bitBtn2->setAutoDefault(true);
     connect(m_bitBtn2, &QPushButton::clicked, this, &TFormLoeschen::BitBtn2Click);
 
     auto* layout = new QVBoxLayout(this);

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-translations-l10n libqscintilla2-qt6-dev
   libcurl4-openssl-dev libgmime-3.0-dev
   python3 python3-aiosmtpd openssl ca-certificates
-  xvfb xauth fonts-liberation
+  xvfb xauth x11-utils fonts-liberation
   postfix
 )
 

@@ -149,7 +149,9 @@ void loadSettingsFile(const QString& dataFolder, StoredSettings& values, const Q
     // up when the file is written.
     QDir().mkpath(dataFolder);
     const QString path = settingsFilePath(dataFolder);
-    if (!QFileInfo::exists(path)) return; // first start: nothing stored, the schedule stays as it is
+    // First start: nothing stored, the schedule stays as it is. Anything but a regular file (a folder, a
+    // pipe that would block the start) counts as no file.
+    if (!QFileInfo(path).isFile()) return;
     applySettingsLines(settingsLinesFromFileBytes(readFileBytes(path)), values, locale);
 }
 

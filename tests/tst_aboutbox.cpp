@@ -1,4 +1,5 @@
 #include "app/aboutbox.h"
+#include "tests/support/scriptedprompts.h"
 #include "tests/support/testenvironment.h"
 
 #include <QFrame>
@@ -7,8 +8,11 @@
 
 class TstAboutBox : public QObject {
     Q_OBJECT
+    ScriptedPrompts prompts;
 
 private Q_SLOTS:
+    void init() { prompts.reset(); }
+
     void texts_data() {
         QTest::addColumn<int>("language");
         QTest::addColumn<QString>("caption");
@@ -30,7 +34,7 @@ private Q_SLOTS:
         QFETCH(QString, caption);
         QFETCH(QString, rights);
         QFETCH(QString, site);
-        TAboutBox box;
+        TAboutBox box(prompts);
         box.Language = otherLanguage(language);
         box.show();
         box.hide();
@@ -45,7 +49,7 @@ private Q_SLOTS:
     }
 
     void layout() {
-        TAboutBox box;
+        TAboutBox box(prompts);
         box.show();
         QCOMPARE(box.size(), QSize(336, 201));
         const struct {
@@ -86,13 +90,14 @@ private Q_SLOTS:
         QTest::addColumn<bool>("opens");
         QTest::newRow("German") << 0 << "https://tarnel.example.org/de/" << true;
         QTest::newRow("English") << 1 << "https://tarnel.example.org/en/" << true;
-        QTest::newRow("no browser: nothing else happens") << 1 << "https://tarnel.example.org/en/" << false;
+        QTest::newRow("no browser: an error names the address")
+            << 1 << "https://tarnel.example.org/en/" << false;
     }
     void link() {
         QFETCH(int, language);
         QFETCH(QString, address);
         QFETCH(bool, opens);
-        TAboutBox box;
+        TAboutBox box(prompts);
         QList<QUrl> opened;
         box.OpenUrl = [&](const QUrl& url) {
             opened << url;
@@ -104,13 +109,18 @@ private Q_SLOTS:
         QCOMPARE(box.cursor().shape(), Qt::ArrowCursor);
         QTest::mouseClick(box.Label5, Qt::RightButton);
         QVERIFY(opened.isEmpty());
+        if (!opens)
+            prompts.expectError([&](const ScriptedPrompts::Asked& a) {
+                QCOMPARE(a.text, QStringLiteral("The address could not be opened:\n") + address);
+            });
         QTest::mouseClick(box.Label5, Qt::LeftButton);
         QCOMPARE(opened, QList<QUrl>{QUrl(address)});
         QVERIFY(box.isVisible());
+        VERIFY_PROMPTS(prompts);
     }
 
     void okCloses() {
-        TAboutBox box;
+        TAboutBox box(prompts);
         box.show();
         QTest::mouseClick(box.BitBtn1, Qt::LeftButton);
         QVERIFY(!box.isVisible());

@@ -229,6 +229,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("how");
         QTest::newRow("Cancel button") << "button";
         QTest::newRow("Esc key") << "esc";
+        QTest::newRow("Enter on the focused Cancel button") << "enter";
         QTest::newRow("title bar close box") << "close";
     }
     void cancel() {
@@ -240,6 +241,13 @@ private Q_SLOTS:
         QTest::keyClicks(control<QLineEdit>(dialog, "EditBis"), QStringLiteral("5"));
         if (how == QLatin1String("button")) {
             QTest::mouseClick(control<QPushButton>(dialog, "BitBtn2"), Qt::LeftButton);
+        } else if (how == QLatin1String("enter")) {
+            auto* cancel = control<QPushButton>(dialog, "BitBtn2");
+            dialog.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            cancel->setFocus(Qt::TabFocusReason);
+            QCOMPARE(QApplication::focusWidget(), cancel);
+            QTest::keyClick(cancel, Qt::Key_Return);
         } else if (how == QLatin1String("esc")) {
             QTest::keyClick(control<QLineEdit>(dialog, "EditBis"), Qt::Key_Escape);
         } else {

@@ -22,6 +22,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimeEdit>
@@ -242,11 +243,12 @@ private Q_SLOTS:
     }
 
     void helpOpensTheFileOfTheCurrentLanguage() {
-        // No help file: nothing opens.
-        QTest::keyClick(w->Memo2, Qt::Key_F1);
-        QVERIFY(opened.isEmpty());
         const QString german = QCoreApplication::applicationDirPath() + QStringLiteral("/tarneld.html");
         const QString english = QCoreApplication::applicationDirPath() + QStringLiteral("/tarnel.html");
+        // No help file: an error names it.
+        prompts.expectError([&](const ScriptedPrompts::Asked& a) { QVERIFY(a.text.endsWith(german)); });
+        QTest::keyClick(w->Memo2, Qt::Key_F1);
+        QVERIFY(opened.isEmpty());
         QVERIFY(writeBytes(german, "<html></html>"));
         QVERIFY(writeBytes(english, "<html></html>"));
         QTest::keyClick(w->EditHost, Qt::Key_F1);
@@ -255,6 +257,33 @@ private Q_SLOTS:
         QFile::remove(german);
         QFile::remove(english);
         QCOMPARE(opened, (QList<QUrl>{QUrl::fromLocalFile(german), QUrl::fromLocalFile(english)}));
+    }
+
+    // Real Tab presses run through the form in its tab order, out of the message field too, and type no
+    // tab into it.
+    void tabRunsThroughTheForm() {
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        w->EditHost->setFocus(Qt::TabFocusReason);
+        QStringList visited{QStringLiteral("EditHost")};
+        for (int i = 0; i < 40 && visited.size() < 14; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            const QString name = focus == static_cast<QWidget*>(w->SelHtml->item(0))
+                                     ? QStringLiteral("SelHtml")
+                                     : focus->objectName();
+            if (name != visited.last()) visited << name; // the pickers take a Tab per date and time part
+        }
+        QCOMPARE(visited, (QStringList{"EditHost", "EditPort", "EditUser", "MaskEdit", "EditPatch",
+                                       "EditMail", "Edit1", "EditSubject", "Memo2", "DateTimePicker1",
+                                       "DateTimePicker2", "CheckBox1", "SelHtml", "ToolButton1"}));
+        QCOMPARE(w->Memo2->toPlainText(), QString());
+    }
+
+    // The schedule box paints its own background colour, not the window's or the style's button grey.
+    void scheduleBoxColour() {
+        const QImage image = w->CheckBox1->grab().toImage();
+        QCOMPARE(image.pixelColor(image.width() - 2, image.height() / 2), QColor(0xA5, 0xAB, 0xB6));
     }
 
     // ---- recipient list and attachment ----

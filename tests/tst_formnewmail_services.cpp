@@ -1,10 +1,10 @@
 #include "app/aboutbox.h"
 #include "app/appwindows.h"
-#include "core/datetimenumber.h"
 #include "app/formnewmail.h"
 #include "app/help.h"
-#include "core/interfacetexts.h"
 #include "app/onlineupdate.h"
+#include "core/datetimenumber.h"
+#include "core/interfacetexts.h"
 #include "core/paths.h"
 #include "settings/cipher.h"
 #include "settings/settingsfile.h"
@@ -26,6 +26,8 @@
 #include <QToolButton>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -170,6 +172,12 @@ private Q_SLOTS:
         QTest::newRow("scrambled, German, port with blank, date only")
             << settingsFileBytes(german) << QStringList{"smtp.example.org", "me@example.org", "pä ss", " 587"}
             << 0 << date << QDateTime();
+        StoredSettings minusOne = german;
+        minusOne.Language = -1; // a hand-edited line: anything but 0 is English
+        QTest::newRow("scrambled, language -1")
+            << settingsFileBytes(minusOne)
+            << QStringList{"smtp.example.org", "me@example.org", "pä ss", " 587"} << -1 << date
+            << QDateTime();
         QTest::newRow("plain four lines: language from the system")
             << QByteArray("mail.example.com\r\nbob@example.com\r\nsecret\r\n465\r\n")
             << QStringList{"mail.example.com", "bob@example.com", "secret", "465"} << systemDefaultLanguage()
@@ -190,6 +198,8 @@ private Q_SLOTS:
         QCOMPARE(w->State.SmtpPort, fields.at(3));
         QCOMPARE(w->State.Language, language);
         QCOMPARE(w->State.Texts.MsgSettingsSaved, messageTextsFor(language).MsgSettingsSaved);
+        QCOMPARE(w->findChild<QLabel*>(QStringLiteral("Label2"))->text(),
+                 language == 0 ? QStringLiteral("Mailadresse") : QStringLiteral("Mail address"));
         QCOMPARE(w->State.ScheduledDate, date.isValid() ? dateTimeToNumber(date) : 0.0);
         QCOMPARE(w->State.ScheduledTime, time.isValid() ? dateTimeToNumber(time) : 0.0);
     }
@@ -334,11 +344,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("host");
         QTest::newRow("bad language line: the values before it are kept") << true << "Deutsch"
                                                                           << "h.example.org";
+        // Reading this file fails with an input/output error, even for root.
         QTest::newRow("file that cannot be read") << false << "postrun.ini"
                                                   << "";
     }
     // An error while loading ends the first show: the window shows all the same, the account fields and
-    // the language are not applied.
+    // the language are not applied, and closing leaves the stored settings as they were.
     void failedFirstShow() {
         QFETCH(bool, readable);
         QFETCH(QString, message);
@@ -349,7 +360,8 @@ private Q_SLOTS:
                                EncodeString(kSettingsKey, "h.example.org\r\nu@example.org\r\npw\r\n"
                                                           "25\r\nu\r\n\r\n\r\n\r\nDeutsch\r\n\r\n\r\n")));
         else
-            QVERIFY(QDir().mkpath(settingsFile() + QStringLiteral("/in-the-way")));
+            QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), settingsFile()));
+        const QByteArray stored = readBytes(settingsFile());
         prompts.expectError(
             [&](const ScriptedPrompts::Asked& a) { QVERIFY2(a.text.contains(message), qPrintable(a.text)); });
         start();
@@ -357,7 +369,36 @@ private Q_SLOTS:
         QCOMPARE(w->State.SmtpHost, host);
         QCOMPARE(w->EditHost->text(), QString());            // step 7 did not run
         QCOMPARE(w->EditPort->text(), QStringLiteral("25")); // the design text stays
-        QCOMPARE(w->State.HelpFile, QString());              // nor did the language
+        QVERIFY(w->ImageDisconnect->isVisible());
+        QVERIFY(!w->ImageConnect->isVisible());
+        // The messages are there all the same.
+        prompts.expectQuestion(false, [](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.text, messageTextsFor(0).MsgDefaultMissingAsk);
+        });
+        click("ToolButton11");
+
+        click("ToolButton18"); // quit: nothing is saved over the stored account
+        QVERIFY(!w->isVisible());
+        QCOMPARE(readBytes(settingsFile()), stored);
+        QCOMPARE(QFileInfo(settingsFile()).isSymLink(), !readable);
+    }
+
+    // A folder or a named pipe in the settings file's place is no settings file: the program starts as on
+    // a first start instead of stopping or waiting for a writer.
+    void settingsPathThatIsNoRegularFile_data() {
+        QTest::addColumn<bool>("pipe");
+        QTest::newRow("folder") << false;
+        QTest::newRow("named pipe") << true;
+    }
+    void settingsPathThatIsNoRegularFile() {
+        QFETCH(bool, pipe);
+        QVERIFY(QDir().mkpath(dataFolderPath()));
+        const QByteArray path = QFile::encodeName(settingsFile());
+        QVERIFY(pipe ? mkfifo(path.constData(), 0600) == 0 : QDir().mkpath(settingsFile()));
+        start();
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->EditHost->text(), QString());
+        QCOMPARE(w->EditPort->text(), QString());
     }
 
     void aboutBox_data() {
@@ -396,10 +437,13 @@ private Q_SLOTS:
     // The help button opens the main topic, F1 the contents, each in the current language's file.
     void help() {
         start();
-        click("ToolButton16");
-        QVERIFY(opened.isEmpty()); // no help file: nothing
         const QString german = programFolderPath() + QStringLiteral("tarneld.html");
         const QString english = programFolderPath() + QStringLiteral("tarnel.html");
+        prompts.expectError([&](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.text, QStringLiteral("Die Hilfedatei konnte nicht geöffnet werden:\n") + german);
+        });
+        click("ToolButton16");
+        QVERIFY(opened.isEmpty()); // no help file: said so
         QVERIFY(writeBytes(german, "<html></html>"));
         QVERIFY(writeBytes(english, "<html></html>"));
         click("ToolButton16");
@@ -411,6 +455,13 @@ private Q_SLOTS:
         QUrl englishTopic = QUrl::fromLocalFile(english);
         englishTopic.setFragment(QStringLiteral("topic0"));
         QCOMPARE(opened, (QList<QUrl>{germanTopic, QUrl::fromLocalFile(german), englishTopic}));
+
+        // No program to show it: the file is named, in the current language.
+        w->OpenUrl = [](const QUrl&) { return false; };
+        prompts.expectError([&](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.text, QStringLiteral("The help file could not be opened:\n") + english);
+        });
+        QTest::keyClick(w->EditHost, Qt::Key_F1);
     }
 
     void onlineUpdate_data() {

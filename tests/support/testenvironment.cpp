@@ -31,7 +31,9 @@ TestEnvironment::TestEnvironment() {
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv(f.variable, path);
     }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Offscreen unless a test that needs the real window system (under Xvfb) names another platform.
+    const QByteArray platform = qgetenv("TARNEL_TEST_PLATFORM");
+    qputenv("QT_QPA_PLATFORM", platform.isEmpty() ? QByteArray("offscreen") : platform);
 }
 
 TestEnvironment::~TestEnvironment() {

@@ -4,8 +4,9 @@
 #include <QString>
 #include <QTest>
 
-// Gives a test executable the offscreen platform and a fresh temporary folder for HOME, XDG_DATA_HOME,
-// XDG_CONFIG_HOME and TMPDIR, so no test can touch the real user's files. Must exist before any Qt object.
+// Gives a test executable the offscreen platform (or the one TARNEL_TEST_PLATFORM names) and a fresh
+// temporary folder for HOME, XDG_DATA_HOME, XDG_CONFIG_HOME and TMPDIR, so no test can touch the real user's
+// files. Must exist before any Qt object.
 class TestEnvironment {
 public:
     TestEnvironment();
