@@ -50,30 +50,88 @@ QString singleLine(const QString& text) {
     return line;
 }
 
-// The addr-specs of a list, group members included, for the envelope.
-void collectAddresses(InternetAddressList* list, QList<QByteArray>& envelope) {
-    const int count = internet_address_list_length(list);
-    for (int i = 0; i < count; ++i) {
-        InternetAddress* address = internet_address_list_get_address(list, i);
-        internet_address_set_charset(address, utf8);
-        if (INTERNET_ADDRESS_IS_MAILBOX(address)) {
-            const char* addr = internet_address_mailbox_get_idn_addr(INTERNET_ADDRESS_MAILBOX(address));
-            if (addr && *addr) envelope.append(QByteArray(addr));
-        } else if (INTERNET_ADDRESS_IS_GROUP(address)) {
-            collectAddresses(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)), envelope);
+// The parts of a recipient text: separated by ",", ";", CR or LF outside quoted names and angle brackets;
+// empty parts are left out. Users type ";" as readily as ",", and a line break must never start a header.
+QStringList recipientParts(const QString& text) {
+    QStringList parts;
+    QString part;
+    bool quoted = false;
+    bool angle = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r' || c == u'\n') {
+            quoted = angle = false; // a break ends whatever it interrupts
+        } else if (quoted) {
+            if (c == u'\\' && i + 1 < text.size() && text.at(i + 1) != u'\r' && text.at(i + 1) != u'\n') {
+                part += c;
+                part += text.at(++i);
+                continue;
+            }
+            if (c == u'"') quoted = false;
+            part += c;
+            continue;
+        } else if (c == u'"') {
+            quoted = !angle;
+        } else if (c == u'<') {
+            angle = true;
+        } else if (c == u'>') {
+            angle = false;
+        }
+        if (!quoted && !angle && (c == u',' || c == u';' || c == u'\r' || c == u'\n')) {
+            if (!isBlank(part)) parts.append(trimBlank(part));
+            part.clear();
+        } else {
+            part += c;
         }
     }
+    if (!isBlank(part)) parts.append(trimBlank(part));
+    return parts;
 }
 
-// Parses an address list into a header of the message and its addresses into the envelope.
-void addAddresses(GMimeMessage* message, GMimeAddressType type, const QString& text,
-                  QList<QByteArray>& envelope) {
-    const QString line = singleLine(trimBlank(text));
-    if (line.isEmpty()) return;
-    GRef<InternetAddressList> list(internet_address_list_parse(nullptr, line.toUtf8().constData()));
-    if (!list) return;
-    collectAddresses(list.get(), envelope);
-    internet_address_list_append(g_mime_message_get_addresses(message, type), list.get());
+// One mailbox parsed strictly, or nullptr when the text is not exactly one mail address.
+InternetAddress* parseMailbox(const QString& text) {
+    GMimeParserOptions* options = g_mime_parser_options_new();
+    g_mime_parser_options_set_address_compliance_mode(options, GMIME_RFC_COMPLIANCE_STRICT);
+    GRef<InternetAddressList> list(
+        internet_address_list_parse(options, singleLine(text).toUtf8().constData()));
+    g_mime_parser_options_free(options);
+    if (!list || internet_address_list_length(list.get()) != 1) return nullptr;
+    InternetAddress* address = internet_address_list_get_address(list.get(), 0);
+    if (!INTERNET_ADDRESS_IS_MAILBOX(address)) return nullptr;
+    const QString addr =
+        QString::fromUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
+    const qsizetype at = addr.lastIndexOf(QLatin1Char('@'));
+    if (at <= 0 || at == addr.size() - 1) return nullptr;
+    for (QChar c : addr)
+        if (c.isSpace() || c == u'<' || c == u'>' || c == u',' || c == u';') return nullptr;
+    g_object_ref(address);
+    return address;
+}
+
+// Puts every part of an address text into a header of the message and into the envelope. Returns what is
+// wrong when a part is not a mail address; then nothing of the text is used.
+QString addAddresses(GMimeMessage* message, GMimeAddressType type, const QString& text,
+                     QList<QByteArray>& envelope) {
+    QList<InternetAddress*> mailboxes;
+    QString problem;
+    for (const QString& part : recipientParts(text)) {
+        InternetAddress* mailbox = parseMailbox(part);
+        if (!mailbox) {
+            problem = QStringLiteral("\"%1\" is not a mail address").arg(singleLine(part));
+            break;
+        }
+        mailboxes.append(mailbox);
+    }
+    for (InternetAddress* mailbox : mailboxes) {
+        if (problem.isEmpty()) {
+            internet_address_set_charset(mailbox, utf8);
+            envelope.append(
+                QByteArray(internet_address_mailbox_get_idn_addr(INTERNET_ADDRESS_MAILBOX(mailbox))));
+            internet_address_list_add(g_mime_message_get_addresses(message, type), mailbox);
+        }
+        g_object_unref(mailbox);
+    }
+    return problem;
 }
 
 // The sender: the account address as a mailbox; text that does not parse as one is taken as the address.
@@ -127,7 +185,11 @@ GMimeObject* newTextPart(const char* subtype, const QStringList& lines) {
 }
 
 GMimeObject* newFilePart(const QString& fileName, const QByteArray& bytes) {
-    const QString mimeType = QMimeDatabase().mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).name();
+    QString mimeType = QMimeDatabase().mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).name();
+    // A message or multipart type may not be base64-encoded (RFC 2046): mail programs would show an empty
+    // message and lose the bytes. As plain data the file arrives exactly.
+    if (mimeType.startsWith(QLatin1String("message/")) || mimeType.startsWith(QLatin1String("multipart/")))
+        mimeType = QStringLiteral("application/octet-stream");
     const QByteArray type = mimeType.section(QLatin1Char('/'), 0, 0).toLatin1();
     const QByteArray subtype = mimeType.section(QLatin1Char('/'), 1).toLatin1();
     GMimePart* part = g_mime_part_new_with_type(type.constData(), subtype.constData());
@@ -198,8 +260,13 @@ PreparedMail prepareMail(const MailRequest& request) {
 
     GRef<GMimeMessage> message(g_mime_message_new(TRUE));
     mail.envelopeSender = setSender(message.get(), mail.account.user);
-    addAddresses(message.get(), GMIME_ADDRESS_TYPE_TO, request.recipients, mail.envelopeRecipients);
-    addAddresses(message.get(), GMIME_ADDRESS_TYPE_CC, request.cc, mail.envelopeRecipients);
+    mail.addressProblem =
+        addAddresses(message.get(), GMIME_ADDRESS_TYPE_TO, request.recipients, mail.envelopeRecipients);
+    if (mail.addressProblem.isEmpty())
+        mail.addressProblem =
+            addAddresses(message.get(), GMIME_ADDRESS_TYPE_CC, request.cc, mail.envelopeRecipients);
+    if (mail.addressProblem.isEmpty() && mail.envelopeRecipients.isEmpty())
+        mail.addressProblem = QStringLiteral("No mail address given");
     g_mime_message_set_subject(message.get(), singleLine(trimBlank(request.subject)).toUtf8().constData(),
                                utf8);
 

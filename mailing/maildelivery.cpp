@@ -135,6 +135,11 @@ void MailDelivery::runOnWorker(const std::function<void()>& work) {
 }
 
 DeliveryResult MailDelivery::send(const PreparedMail& mail) {
+    if (!mail.addressProblem.isEmpty()) {
+        DeliveryResult refused; // no server contact for a mail that cannot go to every address
+        refused.error = mail.addressProblem;
+        return refused;
+    }
     if (m_busy) {
         DeliveryResult refused;
         refused.error = QStringLiteral("Another message is being sent");

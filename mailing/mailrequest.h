@@ -12,7 +12,7 @@ struct MailRequest {
     QString port;
     QString user; // the account's mail address: login name and sender
     QString password;
-    QString recipients; // one or more addresses separated by commas; all receive the one message
+    QString recipients; // one or more addresses separated by "," or ";"; all receive the one message
     QString cc;
     QString subject;
     QStringList lines;
@@ -39,6 +39,9 @@ struct PreparedMail {
     QByteArray envelopeSender;            // MAIL FROM address, without angle brackets
     QList<QByteArray> envelopeRecipients; // RCPT TO addresses
     QByteArray data;                      // the whole message, CR LF line ends
+    // Set when a part of the recipient or cc text is not a mail address: such a mail is never sent (a
+    // silent drop of that part would be reported as success), and this says which part.
+    QString addressProblem;
 };
 
 // Trims the fields, converts the port and composes the message. Raises AppError when the port text is not

@@ -193,6 +193,10 @@ private Q_SLOTS:
         QCOMPARE(types, partTypes);
         const ParsedMail::Part& first = mail.parts[0];
         QCOMPARE(first.charset.toLower(), QStringLiteral("utf-8"));
+        // Umlauts go quoted-printable: the message on the wire is 7-bit, whatever the server supports.
+        QCOMPARE(first.transferEncoding.toLower(), QStringLiteral("quoted-printable"));
+        for (char c : messages[0].data)
+            QVERIFY2(uchar(c) < 0x80, "raw 8-bit byte in the message");
         QCOMPARE(lines(first.text()), request.lines);
         if (html) {
             QCOMPARE(mail.parts[1].charset.toLower(), QStringLiteral("utf-8"));
@@ -257,8 +261,6 @@ private Q_SLOTS:
         QTest::newRow("lone LF in the subject")
             << "to@example.test"
             << "Hi\nX-Injected: yes" << account << QStringList{"to@example.test"} << "Hi X-Injected: yes";
-        QTest::newRow("CR LF in the recipient text") << "to@example.test\r\nX-Injected: yes"
-                                                     << "Hi" << account << QStringList() << "Hi";
         QTest::newRow("CR LF in the account address")
             << "to@example.test"
             << "Hi"
@@ -324,6 +326,109 @@ private Q_SLOTS:
         QCOMPARE(count(smtp.verbs(), QStringLiteral("RCPT")), rcpts.size());
         QCOMPARE(count(smtp.verbs(), QStringLiteral("DATA")), 1);
         QCOMPARE(ParsedMail::parse(messages[0].data).to.size(), rcpts.size());
+    }
+
+    // Bodies arrive exactly: a text in another script still goes quoted-printable (its lines stay lines),
+    // and lines that are or start with "." are neither lost to the end-of-data mark nor doubled.
+    void bodyArrivesExactly_data() {
+        QTest::addColumn<QStringList>("body");
+        QTest::addColumn<QString>("encoding");
+        QTest::newRow("Cyrillic") << QStringList{QStringLiteral("Здравствуйте, Иван Петрович!"),
+                                                 QStringLiteral("Спасибо за ваше письмо.")}
+                                  << "quoted-printable";
+        QTest::newRow("Greek") << QStringList{QStringLiteral("Καλημέρα σας, κύριε Παπαδόπουλε")}
+                               << "quoted-printable";
+        QTest::newRow("dot lines") << QStringList{".", ".hidden", "..", "a.", ". "} << ""; // any encoding
+        QTest::newRow("dot lines with umlauts") << QStringList{".", ".Grüße"} << "quoted-printable";
+    }
+    void bodyArrivesExactly() {
+        QFETCH(QStringList, body);
+        QFETCH(QString, encoding);
+        TestSmtpServer smtp;
+        START(smtp);
+        MailRequest request = requestTo(smtp);
+        request.lines = body;
+        SmtpSession session(testOptions());
+        QVERIFY(session.send(prepareMail(request)).sent);
+        const auto messages = smtp.messages();
+        QCOMPARE(messages.size(), 1);
+        const ParsedMail mail = ParsedMail::parse(messages[0].data);
+        QCOMPARE(mail.parts.size(), 1);
+        if (!encoding.isEmpty()) QCOMPARE(mail.parts[0].transferEncoding.toLower(), encoding);
+        QCOMPARE(lines(mail.parts[0].text()), body);
+    }
+
+    // A saved mail attached as a file arrives byte for byte (a message type may not be base64-encoded, so it
+    // goes as plain data).
+    void attachedMailArrivesExactly() {
+        TestSmtpServer smtp;
+        START(smtp);
+        const QByteArray eml("From: a@example.test\r\nSubject: Gr\xC3\xBC\xC3\x9F"
+                             "e\r\n\r\nText \xFC\r\n.\r\n");
+        MailRequest request = requestTo(smtp);
+        request.attachmentPath = writeFile(QStringLiteral("forwarded.eml"), eml);
+        SmtpSession session(testOptions());
+        QVERIFY(session.send(prepareMail(request)).sent);
+        const auto messages = smtp.messages();
+        QCOMPARE(messages.size(), 1);
+        const ParsedMail mail = ParsedMail::parse(messages[0].data);
+        QCOMPARE(mail.parts.size(), 2);
+        QCOMPARE(mail.parts[1].fileName, QStringLiteral("forwarded.eml"));
+        QCOMPARE(mail.parts[1].mimeType, QStringLiteral("application/octet-stream"));
+        QCOMPARE(mail.parts[1].content, eml);
+    }
+
+    // "," and ";" both separate addresses, and so do line breaks. A part that is not a mail address fails
+    // the whole message before any server contact, and says which part: nothing is dropped in silence.
+    void recipientText_data() {
+        QTest::addColumn<QString>("recipients");
+        QTest::addColumn<QStringList>("rcpts"); // empty: the message must fail
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("semicolon") << "a@example.test; b@example.test"
+                                   << QStringList{"a@example.test", "b@example.test"} << "";
+        QTest::newRow("both separators, one at the end")
+            << "a@example.test;b@example.test , c@example.test;"
+            << QStringList{"a@example.test", "b@example.test", "c@example.test"} << "";
+        QTest::newRow("line breaks") << "a@example.test\r\nb@example.test\nc@example.test"
+                                     << QStringList{"a@example.test", "b@example.test", "c@example.test"}
+                                     << "";
+        QTest::newRow("separators inside a quoted name")
+            << "\"Doe; John, Jr.\" <john@example.test>;a@example.test"
+            << QStringList{"john@example.test", "a@example.test"} << "";
+        QTest::newRow("a word that is no address") << "a@example.test; hans" << QStringList() << "\"hans\"";
+        QTest::newRow("two addresses without separator")
+            << "a@example.test b@example.test" << QStringList() << "a@example.test b@example.test";
+        QTest::newRow("a group after a line break")
+            << "to@example.test\r\nBcc: evil@example.test;" << QStringList() << "Bcc: evil@example.test";
+        QTest::newRow("a group in one line")
+            << "a@x.test, Friends: evil@example.test;" << QStringList() << "Friends: evil@example.test";
+        QTest::newRow("a header after a line break")
+            << "to@example.test\nX-Injected: yes" << QStringList() << "X-Injected: yes";
+        QTest::newRow("separators only") << " ; , " << QStringList() << "No mail address";
+    }
+    void recipientText() {
+        QFETCH(QString, recipients);
+        QFETCH(QStringList, rcpts);
+        QFETCH(QString, problem);
+        TestSmtpServer smtp;
+        START(smtp);
+        MailRequest request = requestTo(smtp);
+        request.recipients = recipients;
+        MailDelivery delivery;
+        delivery.setOptions(testOptions());
+        const DeliveryResult result = delivery.send(prepareMail(request));
+        QCOMPARE(result.sent, !rcpts.isEmpty());
+        if (rcpts.isEmpty()) {
+            QVERIFY2(result.error.contains(problem), qPrintable(result.error));
+            QVERIFY(smtp.verbs().isEmpty()); // the server never heard of it
+            return;
+        }
+        const auto messages = smtp.messages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].recipients, rcpts);
+        QCOMPARE(ParsedMail::parse(messages[0].data).to.size(), rcpts.size());
+        for (const QString& line : ParsedMail::rawHeaderLines(messages[0].data))
+            QVERIFY2(!line.startsWith(QLatin1String("X-Injected"), Qt::CaseInsensitive), qPrintable(line));
     }
 
     void reuseOneConnection() {
@@ -687,6 +792,8 @@ private Q_SLOTS:
         QTest::newRow("port with a fraction") << "25.5" << QString() << "'25.5' is not a valid integer value";
         QTest::newRow("port out of range") << "70000" << QString() << "'70000' is not a valid port number";
         QTest::newRow("port zero") << "0" << QString() << "'0' is not a valid port number";
+        QTest::newRow("port one above the highest")
+            << "65536" << QString() << "'65536' is not a valid port number";
         QTest::newRow("attachment cannot be read") << "25"
                                                    << "/proc/self/mem"
                                                    << "/proc/self/mem";
