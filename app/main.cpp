@@ -31,6 +31,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Tarnel"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tarnel"));
     QApplication::setApplicationVersion(QStringLiteral(TARNEL_VERSION));
+    // Lets the desktop match the window to its menu entry and icon (the installed .desktop file).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.tarnel"));
 
     QtPrompts prompts;
     AppWindows windows(prompts);
