@@ -6,11 +6,13 @@
 #include "recipients/formgrid.h"
 #include "recipients/formloeschen.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 void setApplicationIdentity() {
     QCoreApplication::setApplicationName(QStringLiteral("Tarnel"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TARNEL_VERSION));
+    // Lets the desktop match the window to its menu entry and icon (the installed .desktop file).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.tarnel"));
 }
 
 // The secondary windows are children of the main window, so they centre on it and go with it.

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs everything the program, its tests and its benchmarks need on Debian 12.
+# Installs everything the program, its tests, its benchmarks and its packaging need on Debian 12
+# (dpkg-dev and file: cpack's library dependencies; desktop-file-utils and appstream: the install test).
 # Idempotent: packages already installed are skipped, so a second run changes nothing.
 set -euo pipefail
 
@@ -10,6 +11,7 @@ packages=(
   python3 python3-aiosmtpd openssl ca-certificates
   xvfb xauth x11-utils fonts-liberation
   postfix
+  desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()
