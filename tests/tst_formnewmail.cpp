@@ -1,8 +1,8 @@
 #include "app/aboutbox.h"
 #include "app/appwindows.h"
 #include "app/formnewmail.h"
-#include "core/interfacetexts.h"
 #include "app/radiogroup.h"
+#include "core/interfacetexts.h"
 #include "import/formimport.h"
 #include "recipients/formgrid.h"
 #include "recipients/formloeschen.h"
@@ -264,6 +264,9 @@ private Q_SLOTS:
         w->Memo2->setPlainText(QStringLiteral("text"));
         w->FormGrid->FItems = QStringLiteral("/kept/list.csv");
         w->English1->trigger();
+        // Neither list exists: the editor offers its file dialog on each showing; cancelled.
+        prompts.expectOpenFile(QString());
+        prompts.expectOpenFile(QString());
         QString seenItems;
         QString seenPath;
         int seenLanguage = -1;
