@@ -97,7 +97,10 @@ public:
 
 protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
+        // The style may leave the painter clipped to nothing; the arrow goes over the finished heading.
+        painter->save();
         QHeaderView::paintSection(painter, rect, logicalIndex);
+        painter->restore();
         switch (m_table->HeadingArrow(logicalIndex)) {
         case RecipientTableModel::SortArrow::Ascending:
             painter->drawPixmap(rect.topLeft(), *m_ascending);
@@ -218,7 +221,10 @@ TFormGrid::TFormGrid(Prompts& prompts, QWidget* parent)
     connect(help, &QShortcut::activated, this, [this] { runGuarded([this] { ToolButton14Click(); }); });
 
     for (auto change : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(m_model, change, this, [this] { ++m_tableChanges; });
+        connect(m_model, change, this, [this] {
+            ++m_tableChanges;
+            fitRowNumberColumn();
+        });
     connect(m_model, &QAbstractItemModel::dataChanged, this, [this] { ++m_tableChanges; });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { ++m_tableChanges; });
     connect(m_model, &QAbstractItemModel::layoutChanged, this, [this] { ++m_tableChanges; });
@@ -322,8 +328,8 @@ void TFormGrid::buildTable() {
     rows->setDefaultSectionSize(kRowHeight);
     rows->setSectionsClickable(false);
     rows->setHighlightSections(false);
-    rows->setFixedWidth(RowNumberColumnWidth);
     rows->viewport()->installEventFilter(this);
+    fitRowNumberColumn();
 
     m_view->pressed = [this](int column, int row, bool left) { StringGrid1MouseDown(column, row, left); };
     m_view->clickedCell = [this] { StringGrid1Click(); };
@@ -332,6 +338,8 @@ void TFormGrid::buildTable() {
     if (auto* corner = StringGrid1->findChild<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly)) {
         corner->setObjectName(QStringLiteral("StringGrid1Corner"));
         corner->installEventFilter(this);
+        // The arrow there follows the sort state as the headings' arrows do.
+        connect(m_model, &QAbstractItemModel::headerDataChanged, corner, [corner] { corner->update(); });
     }
 }
 
@@ -447,7 +455,7 @@ void TFormGrid::FormShow() {
     m_model->ResetSortState();
     m_snapshotColumn = -1;
     if (isBlank(FItems)) FItems = DataPath + defaultListFileName();
-    StringGrid1->verticalHeader()->setFixedWidth(RowNumberColumnWidth);
+    fitRowNumberColumn();
     if (!QFileInfo(FItems).isFile()) {
         if (m_openDialog1.folder.isEmpty()) m_openDialog1.folder = DataPath;
         m_openDialog1.fileName = defaultListFileName();
@@ -496,7 +504,14 @@ void TFormGrid::FormResize() {
     columns->setDefaultSectionSize(width);
     for (int c = 1; c < RecipientTableModel::ColumnCount; ++c)
         columns->resizeSection(c, width);
-    StringGrid1->verticalHeader()->setFixedWidth(RowNumberColumnWidth);
+    fitRowNumberColumn();
+}
+
+void TFormGrid::fitRowNumberColumn() {
+    // 30 pixels, or as wide as the highest row number needs, so that no number is shown cut.
+    QHeaderView* rows = StringGrid1->verticalHeader();
+    const int needed = rows->fontMetrics().horizontalAdvance(QString::number(m_model->RowCount() - 1)) + 8;
+    rows->setFixedWidth(std::max(RowNumberColumnWidth, needed));
 }
 
 // ---- File commands --------------------------------------------------------------------------------------

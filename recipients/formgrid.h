@@ -110,6 +110,7 @@ private:
     void buildTable();
     void setModified();
     void showLineCount();
+    void fitRowNumberColumn();
     void paintCorner(QWidget* corner);
     // Commands work on the model; an open cell editor hands its text over first.
     void runCommand(void (TFormGrid::*command)());

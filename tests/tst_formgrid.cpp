@@ -135,6 +135,20 @@ class TstFormGrid : public QObject {
                           headingRect(column).center());
     }
 
+    // Whether the heading of column `c` shows a sort arrow (drawn in blue at its left end) as painted now.
+    bool arrowPainted(int c) const {
+        QWidget* heading = c == 0 ? grid->StringGrid1->findChild<QAbstractButton*>("StringGrid1Corner")
+                                  : grid->StringGrid1->horizontalHeader()->viewport();
+        const QImage image = heading->grab().toImage();
+        const QPoint origin = c == 0 ? QPoint(0, 0) : headingRect(c).topLeft();
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const QColor pixel = image.pixelColor(origin + QPoint(x, y));
+                if (pixel.blue() > pixel.red() + 60) return true;
+            }
+        return false;
+    }
+
     QStringList column(int c) const {
         QStringList texts;
         for (int r = 1; r < model()->RowCount(); ++r)
@@ -280,6 +294,15 @@ private Q_SLOTS:
         for (int c = 1; c <= 7; ++c)
             QCOMPARE(grid->StringGrid1->horizontalHeader()->sectionSize(c), 100);
         QCOMPARE(grid->StringGrid1->verticalHeader()->width(), 30);
+    }
+
+    void rowNumbersAreNotCut() {
+        open(1, 10000);
+        QHeaderView* rows = grid->StringGrid1->verticalHeader();
+        QVERIFY(rows->width() > rows->fontMetrics().horizontalAdvance(QStringLiteral("10000")));
+        // Back to 30 pixels with a short list.
+        clickButton("ToolButton1");
+        QCOMPARE(rows->width(), 30);
     }
 
     void helpFromButtonAndF1() {
@@ -662,6 +685,8 @@ private Q_SLOTS:
         clickHeading(1);
         QCOMPARE(column(1).mid(0, 3), (QStringList{"a", "b", "C"}));
         QCOMPARE(model()->HeadingArrow(1), Arrow::Ascending);
+        QVERIFY(arrowPainted(1));
+        QVERIFY(!arrowPainted(2));
         clickHeading(1);
         QCOMPARE(column(1).mid(0, 3), (QStringList{"C", "b", "a"}));
         QCOMPARE(model()->HeadingArrow(1), Arrow::Descending);
@@ -670,6 +695,7 @@ private Q_SLOTS:
         QTest::mouseClick(grid->StringGrid1->viewport(), Qt::LeftButton, {},
                           grid->StringGrid1->visualRect(grid->StringGrid1->model()->index(0, 2)).center());
         QCOMPARE(model()->HeadingArrow(1), Arrow::None);
+        QVERIFY(!arrowPainted(1));
         clickHeading(1);
         QCOMPARE(column(1).mid(0, 3), (QStringList{"a", "b", "C"}));
         QCOMPARE(model()->HeadingArrow(1), Arrow::Ascending);
@@ -683,6 +709,7 @@ private Q_SLOTS:
         QCOMPARE(column(0).mid(0, 3), (QStringList{"1", "2", "3"}));
         QCOMPARE(column(1).mid(0, 3), (QStringList{"b", "C", "a"}));
         QCOMPARE(model()->HeadingArrow(0), Arrow::Ascending);
+        QVERIFY(arrowPainted(0));
         QVERIFY(!grid->ListModified);
     }
 
