@@ -2,6 +2,7 @@
 
 #include "app/aboutbox.h"
 #include "app/formnewmail.h"
+#include "app/help.h"
 #include "import/formimport.h"
 #include "recipients/formgrid.h"
 #include "recipients/formloeschen.h"
@@ -26,6 +27,12 @@ AppWindows::AppWindows(Prompts& prompts)
     FormNewMail->FormGrid = FormGrid;
     FormNewMail->FormLoeschen = FormLoeschen;
     FormNewMail->FormImport = FormImport;
+    FormGrid->FormLoeschen = FormLoeschen;
+    FormGrid->FormImport = FormImport;
+    // The editor's help is a topic of the main window's help file, which follows the language.
+    FormGrid->ShowHelpTopic = [main = FormNewMail.get()](int topic) {
+        main->ShowHelp(helpTopicAnchor(topic));
+    };
 }
 
 AppWindows::~AppWindows() = default;

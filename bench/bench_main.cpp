@@ -1,6 +1,6 @@
 #include "bench/bench.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QTextStream>
 
 #include <chrono>
@@ -31,7 +31,9 @@ double timeSeconds(const std::function<void()>& work) {
 
 // Usage: tarnel_bench [bench name ...]; without names every bench runs.
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // The editor benchmark shows real windows; without a chosen platform they are drawn offscreen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     const QStringList names = app.arguments().mid(1);
     int status = 0;
     for (const auto& [name, run] : registry()) {

@@ -1,28 +1,730 @@
 #include "recipients/formgrid.h"
 
+#include "core/apperror.h"
+#include "core/blank.h"
 #include "core/interfacetexts.h"
+#include "import/formimport.h"
+#include "recipients/formloeschen.h"
+#include "recipients/recipienttablemodel.h"
 
-#include <QDialogButtonBox>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QStyleOptionHeader>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
-// The editor's table and commands are still to come; until then the window names the list it would edit.
-TFormGrid::TFormGrid(Prompts& prompts, QWidget* parent) : QDialog(parent), m_prompts(prompts) {
-    setObjectName(QStringLiteral("FormGrid"));
-    setModal(true);
-    resize(640, 200);
-    auto* layout = new QVBoxLayout(this);
-    m_file = new QLabel(this);
-    m_file->setObjectName(QStringLiteral("LabelListFile"));
-    layout->addWidget(m_file);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+#include <limits>
+#include <map>
+
+// Q_INIT_RESOURCE must stand outside any namespace.
+static void registerFormGridIcons() {
+    Q_INIT_RESOURCE(formgridicons);
 }
 
+namespace {
+
+constexpr int kClientWidth = 780;
+constexpr int kClientHeight = 528;
+constexpr int kToolBarHeight = 29;
+constexpr int kToolBarIndent = 100;
+constexpr int kStatusBarHeight = 25;
+constexpr int kRowHeight = 24;
+constexpr int kHelpTopic = 100;
+const QColor kFixedCellColour(233, 236, 232);
+
+const QString kOpenFilter = QStringLiteral("CSV (*.csv);;All (*)");
+const QString kSaveFilter = QStringLiteral("CSV (*.csv);;Alle (*)");
+const QString kAnyFileFilter = QStringLiteral("All (*)");
+
+QIcon icon(const char* name) {
+    return QIcon(QStringLiteral(":/recipients/%1.png").arg(QLatin1String(name)));
+}
+
+} // namespace
+
+namespace formgrid {
+
+// The view's model: the table itself, with the row numbers of column 0 shown as the vertical header, so
+// they stay in place when the table scrolls sideways and the rows can be resized there.
+class RowNumberModel : public QIdentityProxyModel {
+public:
+    RowNumberModel(RecipientTableModel* table, QObject* parent)
+        : QIdentityProxyModel(parent), m_table(table) {
+        setSourceModel(table);
+        connect(table, &QAbstractItemModel::dataChanged, this,
+                [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                    if (topLeft.column() == 0)
+                        emit headerDataChanged(Qt::Vertical, topLeft.row(), bottomRight.row());
+                });
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation == Qt::Horizontal) return QIdentityProxyModel::headerData(section, orientation, role);
+        if (role == Qt::DisplayRole) return m_table->Cell(0, section + 1);
+        return {};
+    }
+
+private:
+    RecipientTableModel* m_table;
+};
+
+// The heading row: draws the sort arrow at the left end of the sorted column's heading and reports
+// presses, except those that start resizing a column.
+class HeadingView : public QHeaderView {
+public:
+    HeadingView(const RecipientTableModel* table, const QPixmap* ascending, const QPixmap* descending,
+                QWidget* parent)
+        : QHeaderView(Qt::Horizontal, parent), m_table(table), m_ascending(ascending),
+          m_descending(descending) {}
+
+    std::function<void(int column, bool leftButton)> pressed;
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
+        // The style may leave the painter clipped to nothing; the arrow goes over the finished heading.
+        painter->save();
+        QHeaderView::paintSection(painter, rect, logicalIndex);
+        painter->restore();
+        switch (m_table->HeadingArrow(logicalIndex)) {
+        case RecipientTableModel::SortArrow::Ascending:
+            painter->drawPixmap(rect.topLeft(), *m_ascending);
+            break;
+        case RecipientTableModel::SortArrow::Descending:
+            painter->drawPixmap(rect.topLeft(), *m_descending);
+            break;
+        case RecipientTableModel::SortArrow::None:
+            break;
+        }
+    }
+
+    void mousePressEvent(QMouseEvent* event) override {
+        const int position = event->position().toPoint().x();
+        if (!onResizeHandle(position) && pressed)
+            pressed(logicalIndexAt(position), event->button() == Qt::LeftButton);
+        QHeaderView::mousePressEvent(event);
+    }
+
+private:
+    // Where a press resizes a column rather than pressing its heading.
+    bool onResizeHandle(int position) const {
+        const int column = logicalIndexAt(position);
+        if (column < 0) return false;
+        const int grip = style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, this);
+        const int start = sectionViewportPosition(column);
+        if (position > start + sectionSize(column) - grip) return true;
+        if (position >= start + grip) return false;
+        for (int visual = visualIndex(column) - 1; visual >= 0; --visual)
+            if (!isSectionHidden(logicalIndex(visual))) return true;
+        return false;
+    }
+
+    const RecipientTableModel* m_table;
+    const QPixmap* m_ascending;
+    const QPixmap* m_descending;
+};
+
+} // namespace formgrid
+
+// The visible table. Reports mouse presses on the cells and lets the window take an open cell editor's
+// text before a command works on the table.
+class formgrid::GridView : public QTableView {
+public:
+    using QTableView::QTableView;
+
+    std::function<void(int column, int row, bool leftButton)> pressed;
+    // A left click on a cell; also when it opened the cell editor, which keeps QAbstractItemView::clicked
+    // quiet.
+    std::function<void()> clickedCell;
+
+    void commitEditor() {
+        if (state() != EditingState) return;
+        if (QWidget* editor = indexWidget(currentIndex())) {
+            commitData(editor);
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        const QModelIndex index = indexAt(event->position().toPoint());
+        if (pressed)
+            pressed(index.isValid() ? index.column() : -1, index.isValid() ? index.row() + 1 : -1,
+                    event->button() == Qt::LeftButton);
+        QTableView::mousePressEvent(event);
+    }
+
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        const bool onCell = indexAt(event->position().toPoint()).isValid();
+        QTableView::mouseReleaseEvent(event);
+        if (onCell && event->button() == Qt::LeftButton && clickedCell) clickedCell();
+    }
+};
+
+using formgrid::GridView;
+using formgrid::HeadingView;
+
+TFormGrid::TFormGrid(Prompts& prompts, QWidget* parent)
+    : QDialog(parent), m_prompts(prompts), m_model(new RecipientTableModel(this)),
+      m_texts(formGridTexts(Language)) {
+    registerFormGridIcons();
+    setObjectName(QStringLiteral("FormGrid"));
+    setModal(true);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+    setFont(QFont(QStringLiteral("Arial"), 8));
+    resize(kClientWidth, kClientHeight);
+    m_image1 = QPixmap(QStringLiteral(":/recipients/arrowdown.png"));
+    m_image2 = QPixmap(QStringLiteral(":/recipients/arrowup.png"));
+
+    OpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    buildToolBar();
+    layout->addWidget(ToolBar1);
+    buildTable();
+    layout->addWidget(StringGrid1, 1);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setFixedHeight(kStatusBarHeight);
+    StatusPanel0 = new QLabel(QStringLiteral("Zeilen:"), StatusBar1);
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    StatusPanel0->setMinimumWidth(80);
+    StatusPanel1 = new QLabel(StatusBar1);
+    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    StatusPanel1->setMinimumWidth(400);
+    StatusBar1->addWidget(StatusPanel0);
+    StatusBar1->addWidget(StatusPanel1, 1);
+    layout->addWidget(StatusBar1);
+
+    // The window sees F1 before any of its controls.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    help->setContext(Qt::WindowShortcut);
+    connect(help, &QShortcut::activated, this, [this] { runGuarded([this] { ToolButton14Click(); }); });
+
+    for (auto change : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_model, change, this, [this] {
+            ++m_tableChanges;
+            fitRowNumberColumn();
+        });
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this] { ++m_tableChanges; });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { ++m_tableChanges; });
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, [this] { ++m_tableChanges; });
+    connect(m_model, &RecipientTableModel::cellEdited, this, [this] { StringGrid1SetEditText(); });
+    ApplyLanguage();
+}
+
+TFormGrid::~TFormGrid() = default;
+
+void TFormGrid::buildToolBar() {
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setFixedHeight(kToolBarHeight);
+    ToolBar1->setIconSize(QSize(24, 24));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setStyleSheet(QStringLiteral(
+        "QToolBar { border: 0; spacing: 0; padding: 0; background-color: #B6BFD0;"
+        " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #E9ECE8, stop:1 #C0C0C0); }"
+        " QToolBar::separator { width: 8px; }"
+        " QToolButton { padding: 1px; margin: 0; }"));
+    auto* indent = new QWidget(ToolBar1);
+    indent->setFixedSize(kToolBarIndent, kToolBarHeight);
+    ToolBar1->addWidget(indent);
+
+    using Command = void (TFormGrid::*)();
+    const std::map<QByteArray, Command> commands = {
+        {"ToolButton1", &TFormGrid::ToolButton1Click},   {"ToolButton3", &TFormGrid::ToolButton3Click},
+        {"ToolButton9", &TFormGrid::ToolButton9Click},   {"ToolButton5", &TFormGrid::ToolButton5Click},
+        {"ToolButton10", &TFormGrid::ToolButton10Click}, {"ToolButton4", &TFormGrid::ToolButton4Click},
+        {"ToolButton7", &TFormGrid::ToolButton7Click},   {"ToolButton8", &TFormGrid::ToolButton8Click},
+        {"ToolButton11", &TFormGrid::ToolButton11Click}, {"ToolButton12", &TFormGrid::ToolButton12Click},
+        {"ToolButton16", &TFormGrid::ToolButton16Click}, {"ToolButton2", &TFormGrid::ToolButton2Click},
+        {"ToolButton17", &TFormGrid::ToolButton17Click}, {"ToolButton14", &TFormGrid::ToolButton14Click},
+        {"ToolButton15", &TFormGrid::ToolButton15Click},
+    };
+    for (const FormGridButton& b : formGridButtons()) {
+        if (!b.icon) {
+            ToolBar1->addSeparator()->setObjectName(QLatin1String(b.name));
+            continue;
+        }
+        auto* button = new QToolButton(ToolBar1);
+        button->setObjectName(QLatin1String(b.name));
+        button->setIcon(icon(b.icon));
+        button->setAutoRaise(true);
+        button->setFixedSize(kToolBarHeight + 1, kToolBarHeight);
+        ToolBar1->addWidget(button);
+        const Command command = commands.at(b.name);
+        connect(button, &QToolButton::clicked, this, [this, command] { runCommand(command); });
+    }
+}
+
+void TFormGrid::buildTable() {
+    m_rowNumbers = new formgrid::RowNumberModel(m_model, this);
+    m_view = new GridView(this);
+    StringGrid1 = m_view;
+    StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+    StringGrid1->setFont(QFont(QStringLiteral("Arial"), 8));
+    auto* headings = new HeadingView(m_model, &m_image1, &m_image2, StringGrid1);
+    headings->setObjectName(QStringLiteral("StringGrid1Headings"));
+    StringGrid1->setHorizontalHeader(headings);
+    StringGrid1->setModel(m_rowNumbers);
+    // Column 0 of the table is shown as the vertical header.
+    StringGrid1->setColumnHidden(0, true);
+
+    QPalette cells = StringGrid1->palette();
+    cells.setColor(QPalette::Base, Qt::white);
+    StringGrid1->setPalette(cells);
+    StringGrid1->setShowGrid(true);
+    StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    StringGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
+    // The cell editor follows the current cell; Tab moves on to the next one.
+    StringGrid1->setEditTriggers(QAbstractItemView::AllEditTriggers);
+    StringGrid1->setTabKeyNavigation(true);
+    StringGrid1->setWordWrap(false);
+    StringGrid1->setCornerButtonEnabled(true);
+
+    const QString fixedCells =
+        QStringLiteral(
+            "QHeaderView::section { background-color: %1; color: black; border: 0;"
+            " border-right: 1px solid #A0A0A0; border-bottom: 1px solid #A0A0A0; padding: 0 4px 0 0; }")
+            .arg(kFixedCellColour.name());
+    headings->setStyleSheet(fixedCells);
+    headings->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    headings->setSectionResizeMode(QHeaderView::Interactive);
+    headings->setSectionsClickable(false);
+    headings->setHighlightSections(false);
+    headings->setFixedHeight(kRowHeight);
+    headings->setMinimumSectionSize(8);
+    headings->pressed = [this](int column, bool left) {
+        m_view->commitEditor();
+        runGuarded([&] { StringGrid1MouseDown(column, 0, left); });
+    };
+
+    QHeaderView* rows = StringGrid1->verticalHeader();
+    rows->setObjectName(QStringLiteral("StringGrid1RowNumbers"));
+    rows->setStyleSheet(fixedCells);
+    rows->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    rows->setSectionResizeMode(QHeaderView::Interactive);
+    rows->setMinimumSectionSize(4);
+    rows->setDefaultSectionSize(kRowHeight);
+    rows->setSectionsClickable(false);
+    rows->setHighlightSections(false);
+    rows->viewport()->installEventFilter(this);
+    fitRowNumberColumn();
+
+    m_view->pressed = [this](int column, int row, bool left) { StringGrid1MouseDown(column, row, left); };
+    m_view->clickedCell = [this] { StringGrid1Click(); };
+    StringGrid1->installEventFilter(this);
+    // The corner above the row numbers is the heading of column 0: it sorts by row number.
+    if (auto* corner = StringGrid1->findChild<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly)) {
+        corner->setObjectName(QStringLiteral("StringGrid1Corner"));
+        corner->installEventFilter(this);
+        // The arrow there follows the sort state as the headings' arrows do.
+        connect(m_model, &QAbstractItemModel::headerDataChanged, corner, [corner] { corner->update(); });
+    }
+}
+
+bool TFormGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == StringGrid1) {
+        if (event->type() == QEvent::Resize) FormResize();
+        return QDialog::eventFilter(watched, event);
+    }
+    if (watched == StringGrid1->verticalHeader()->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            const int row = StringGrid1->verticalHeader()->logicalIndexAt(mouse->position().toPoint());
+            StringGrid1MouseDown(0, row < 0 ? -1 : row + 1, mouse->button() == Qt::LeftButton);
+        }
+        return QDialog::eventFilter(watched, event);
+    }
+    auto* corner = qobject_cast<QAbstractButton*>(watched);
+    if (corner && corner->parent() == StringGrid1) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress: {
+            m_view->commitEditor();
+            const bool left = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+            runGuarded([&] { StringGrid1MouseDown(0, 0, left); });
+            return true;
+        }
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            // Not the view's select-all.
+            return true;
+        case QEvent::Paint:
+            paintCorner(corner);
+            return true;
+        default:
+            break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFormGrid::paintCorner(QWidget* corner) {
+    QPainter painter(corner);
+    const QRect r = corner->rect();
+    painter.fillRect(r, kFixedCellColour);
+    painter.setPen(QColor(0xA0, 0xA0, 0xA0));
+    painter.drawLine(r.topRight(), r.bottomRight());
+    painter.drawLine(r.bottomLeft(), r.bottomRight());
+    switch (m_model->HeadingArrow(0)) {
+    case RecipientTableModel::SortArrow::Ascending:
+        painter.drawPixmap(0, 0, m_image1);
+        break;
+    case RecipientTableModel::SortArrow::Descending:
+        painter.drawPixmap(0, 0, m_image2);
+        break;
+    case RecipientTableModel::SortArrow::None:
+        break;
+    }
+}
+
+bool TFormGrid::runGuarded(const std::function<void()>& operation) {
+    try {
+        operation();
+        return true;
+    } catch (const AppError& e) {
+        m_prompts.error(e.text());
+    } catch (const std::exception& e) {
+        m_prompts.error(QString::fromLocal8Bit(e.what()));
+    }
+    return false;
+}
+
+void TFormGrid::runCommand(void (TFormGrid::*command)()) {
+    m_view->commitEditor();
+    runGuarded([this, command] { (this->*command)(); });
+}
+
+// ---- Current cell ---------------------------------------------------------------------------------------
+
+int TFormGrid::CurrentColumn() const {
+    const QModelIndex current = StringGrid1->currentIndex();
+    return current.isValid() && current.column() >= 1 ? current.column() : 1;
+}
+
+int TFormGrid::CurrentRow() const {
+    const QModelIndex current = StringGrid1->currentIndex();
+    return current.isValid() ? current.row() + 1 : 1;
+}
+
+void TFormGrid::SetCurrentCell(int column, int row) {
+    const QModelIndex index = m_rowNumbers->index(row - 1, column);
+    if (!index.isValid()) return;
+    StringGrid1->setCurrentIndex(index);
+    StringGrid1->scrollTo(index);
+}
+
+// ---- Showing, closing, resizing -------------------------------------------------------------------------
+
 void TFormGrid::showEvent(QShowEvent* event) {
-    if (FItems.isEmpty()) FItems = DataPath + QStringLiteral("Sendlist.csv");
-    setWindowTitle(isGerman(Language) ? QStringLiteral("Empfängerliste") : QStringLiteral("Recipient list"));
-    m_file->setText(FItems);
+    if (!event->spontaneous()) {
+        if (!m_placed) {
+            // Centred on the screen.
+            if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+            m_placed = true;
+        }
+        runGuarded([this] { FormShow(); });
+    }
     QDialog::showEvent(event);
+}
+
+void TFormGrid::FormShow() {
+    ListModified = false;
+    m_view->commitEditor();
+    m_model->ClearTable();
+    m_model->ResetSortState();
+    m_snapshotColumn = -1;
+    if (isBlank(FItems)) FItems = DataPath + defaultListFileName();
+    fitRowNumberColumn();
+    if (!QFileInfo(FItems).isFile()) {
+        if (m_openDialog1.folder.isEmpty()) m_openDialog1.folder = DataPath;
+        m_openDialog1.fileName = defaultListFileName();
+        if (m_openDialog1.filter.isEmpty()) m_openDialog1.filter = kOpenFilter;
+        const QString path = m_prompts.openFile(m_openDialog1);
+        if (!path.isEmpty()) {
+            FItems = path;
+            m_openDialog1.folder = QFileInfo(path).absolutePath();
+        }
+    }
+    StatusPanel0->setText(QStringLiteral("Zeilen:"));
+    StatusPanel1->setText(FItems);
+    ApplyLanguage();
+    SetCurrentCell(1, 1);
+    const QString lines = m_model->LoadListFile(FItems);
+    if (!lines.isEmpty()) StatusPanel0->setText(lines);
+    SetCurrentCell(1, 1);
+}
+
+void TFormGrid::ApplyLanguage() {
+    m_texts = formGridTexts(Language);
+    setWindowTitle(m_texts.caption);
+    for (const FormGridButton& b : formGridButtons()) {
+        if (!b.icon) continue;
+        if (auto* button = ToolBar1->findChild<QToolButton*>(QLatin1String(b.name)))
+            button->setToolTip(QString::fromUtf8(isGerman(Language) ? b.german : b.english));
+    }
+    m_model->SetHeadings(Language);
+}
+
+void TFormGrid::reject() {
+    if (isVisible() && !FormCloseQuery()) return;
+    QDialog::reject();
+}
+
+bool TFormGrid::FormCloseQuery() {
+    m_view->commitEditor();
+    if (!ListModified || !m_prompts.question(m_texts.saveChangesAsk)) return true;
+    // Only a save that failed keeps the window open, so the changes are not lost with it.
+    return saveList() != SaveOutcome::Failed;
+}
+
+void TFormGrid::FormResize() {
+    QHeaderView* columns = StringGrid1->horizontalHeader();
+    const int width = dataColumnWidth(StringGrid1->width(), columns->minimumSectionSize());
+    columns->setDefaultSectionSize(width);
+    for (int c = 1; c < RecipientTableModel::ColumnCount; ++c)
+        columns->resizeSection(c, width);
+    fitRowNumberColumn();
+}
+
+void TFormGrid::fitRowNumberColumn() {
+    // 30 pixels, or as wide as the highest row number needs, so that no number is shown cut.
+    QHeaderView* rows = StringGrid1->verticalHeader();
+    const int needed = rows->fontMetrics().horizontalAdvance(QString::number(m_model->RowCount() - 1)) + 8;
+    rows->setFixedWidth(std::max(RowNumberColumnWidth, needed));
+}
+
+// ---- File commands --------------------------------------------------------------------------------------
+
+bool TFormGrid::askToSaveChanges() {
+    if (!ListModified || !m_prompts.question(m_texts.saveChangesAsk)) return true;
+    const SaveOutcome outcome = saveList();
+    return outcome == SaveOutcome::Saved || outcome == SaveOutcome::NothingToSave;
+}
+
+void TFormGrid::ToolButton1Click() {
+    if (!askToSaveChanges()) return;
+    m_model->ResetSortState();
+    m_model->ClearTable();
+    m_model->NumberRows();
+    FItems = DataPath + untitledListFileName();
+    StatusPanel1->setText(FItems);
+    ListModified = false;
+}
+
+void TFormGrid::ToolButton3Click() {
+    if (!askToSaveChanges()) return;
+    m_openDialog1 = {DataPath, defaultListFileName(), kOpenFilter};
+    const QString path = m_prompts.openFile(m_openDialog1);
+    if (!path.isEmpty()) {
+        m_openDialog1.folder = QFileInfo(path).absolutePath();
+        m_model->ResetSortState();
+        m_model->ClearTable();
+        FItems = path;
+        ListModified = false;
+        StatusPanel1->setText(FItems);
+        const QString lines = m_model->LoadListFile(FItems);
+        if (!lines.isEmpty()) StatusPanel0->setText(lines);
+    }
+    SetCurrentCell(CurrentColumn(), 1);
+}
+
+void TFormGrid::ToolButton9Click() {
+    saveList();
+}
+
+void TFormGrid::ToolButton4Click() {
+    saveListAs();
+}
+
+TFormGrid::SaveOutcome TFormGrid::saveList() {
+    if (isUntitledListFile(FItems)) return saveListAs();
+    if (m_model->BuildListText() == 0) {
+        m_prompts.information(m_texts.noAddress);
+        return SaveOutcome::NothingToSave;
+    }
+    return writeList(FItems) ? SaveOutcome::Saved : SaveOutcome::Failed;
+}
+
+TFormGrid::SaveOutcome TFormGrid::saveListAs() {
+    if (m_model->BuildListText() == 0) {
+        m_prompts.information(m_texts.noAddress);
+        return SaveOutcome::NothingToSave;
+    }
+    m_saveDialog1 = {DataPath, QFileInfo(FItems).fileName(), kSaveFilter};
+    QString path;
+    for (;;) {
+        path = m_prompts.saveFile(m_saveDialog1);
+        if (path.isEmpty()) return SaveOutcome::Cancelled;
+        if (!QFileInfo::exists(path) ||
+            m_prompts.question(m_texts.replaceFileAsk.arg(QDir::toNativeSeparators(path))))
+            break;
+        // No: back to the dialog, where the user left it.
+        m_saveDialog1.folder = QFileInfo(path).absolutePath();
+        m_saveDialog1.fileName = QFileInfo(path).fileName();
+    }
+    if (!writeList(path)) return SaveOutcome::Failed;
+    FItems = path;
+    StatusPanel1->setText(FItems);
+    return SaveOutcome::Saved;
+}
+
+bool TFormGrid::writeList(const QString& path) {
+    try {
+        m_model->WriteListText(path);
+    } catch (const AppError& e) {
+        // The change mark stays set: the list is not saved.
+        m_prompts.error(e.text());
+        return false;
+    }
+    ListModified = false;
+    return true;
+}
+
+// ---- Row and cell commands ------------------------------------------------------------------------------
+
+void TFormGrid::setModified() {
+    ListModified = true;
+}
+
+void TFormGrid::showLineCount() {
+    StatusPanel0->setText(m_texts.linesPrefix + QString::number(m_model->CountUsedRows()));
+}
+
+void TFormGrid::ToolButton5Click() {
+    // The view measures its rows in pixels as an int; beyond that, or without memory, the table cannot grow.
+    const QHeaderView* rows = StringGrid1->verticalHeader();
+    const qint64 length = qint64(rows->length()) + rows->defaultSectionSize();
+    if (length > std::numeric_limits<int>::max() || !m_model->AppendRow()) {
+        m_prompts.warning(m_texts.rowLimit);
+        return;
+    }
+    m_model->NumberRows();
+    SetCurrentCell(CurrentColumn(), m_model->RowCount() - 1);
+    setModified();
+}
+
+void TFormGrid::ToolButton10Click() {
+    if (!FormLoeschen) return;
+    FormLoeschen->Language = Language;
+    FormLoeschen->exec();
+    const int from = FormLoeschen->VonZeile;
+    const int current = m_model->RemoveRowRange(from, FormLoeschen->BisZeile, CurrentRow());
+    if (from == -1) return;
+    SetCurrentCell(CurrentColumn(), current);
+    setModified();
+}
+
+void TFormGrid::ToolButton7Click() {
+    QGuiApplication::clipboard()->setText(m_model->Cell(CurrentColumn(), CurrentRow()));
+}
+
+void TFormGrid::ToolButton8Click() {
+    const int column = CurrentColumn();
+    const int row = CurrentRow();
+    m_model->SetCell(column, row, oneLineText(QGuiApplication::clipboard()->text()));
+    setModified();
+}
+
+void TFormGrid::ToolButton11Click() {
+    if (!m_prompts.question(m_texts.clearListAsk)) return;
+    m_model->ResetSortState();
+    m_model->ClearTable();
+    m_model->NumberRows();
+    setModified();
+}
+
+void TFormGrid::ToolButton12Click() {
+    const int column = CurrentColumn();
+    const int row = CurrentRow();
+    if (!isFilePathColumn(column)) return;
+    // The filter stays until the next Load sets it back.
+    m_openDialog1.filter = kAnyFileFilter;
+    m_openDialog1.fileName.clear();
+    if (m_openDialog1.folder.isEmpty()) m_openDialog1.folder = DataPath;
+    const QString path = m_prompts.openFile(m_openDialog1);
+    if (path.isEmpty()) return;
+    m_openDialog1.folder = QFileInfo(path).absolutePath();
+    m_model->SetCell(column, row, path);
+    setModified();
+}
+
+void TFormGrid::ToolButton16Click() {
+    if (m_model->DuplicateIntoColumn(CurrentColumn(), CurrentRow()) > 0) setModified();
+}
+
+void TFormGrid::ToolButton2Click() {
+    if (!isFilePathColumn(CurrentColumn())) return;
+    const QFileInfo file(trimBlank(m_model->Cell(CurrentColumn(), CurrentRow())));
+    // A missing file, or none named, is passed over silently.
+    if (file.filePath().isEmpty() || !file.isFile()) return;
+    if (OpenUrl) OpenUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
+}
+
+void TFormGrid::ToolButton17Click() {
+    if (!FormImport) return;
+    FormImport->Language = Language;
+    FormImport->TargetModel = m_model;
+    const quint64 before = m_tableChanges;
+    FormImport->exec();
+    // The import writes into the table itself; whatever it wrote is unsaved.
+    if (m_tableChanges != before) setModified();
+}
+
+void TFormGrid::ToolButton14Click() {
+    if (ShowHelpTopic) ShowHelpTopic(kHelpTopic);
+}
+
+void TFormGrid::ToolButton15Click() {
+    close();
+}
+
+// ---- Table events ---------------------------------------------------------------------------------------
+
+void TFormGrid::StringGrid1Click() {
+    // After the view has finished with the click, which scrolls to the clicked cell.
+    QTimer::singleShot(0, this, [this] {
+        StringGrid1->horizontalScrollBar()->setValue(StringGrid1->horizontalScrollBar()->minimum());
+    });
+}
+
+void TFormGrid::StringGrid1SetEditText() {
+    setModified();
+    showLineCount();
+}
+
+void TFormGrid::StringGrid1MouseDown(int column, int row, bool leftButton) {
+    const bool showsDescending = row == 0 && leftButton && column >= 1 &&
+                                 column < RecipientTableModel::ColumnCount &&
+                                 m_model->AscendingMark[std::size_t(column)];
+    // The snapshot holds the table as the last sort left it. When it was taken by another column, or the
+    // table has changed since, the column is sorted afresh first, so the descending order shown is that
+    // of the rows as they are now and no edit is lost.
+    if (showsDescending && (m_snapshotColumn != column || m_snapshotChanges != m_tableChanges))
+        m_model->SortByColumn(column);
+    m_model->MouseDown(column, row, leftButton);
+    if (row == 0 && leftButton && column >= 0 && !showsDescending) {
+        m_snapshotColumn = column;
+        m_snapshotChanges = m_tableChanges;
+    }
 }

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <new>
 #include <thread>
 
 namespace {
@@ -208,6 +209,30 @@ int RecipientTableModel::RemoveRowRange(int from, int to, int currentRow) {
     }
     NumberRows();
     return std::min(from, RowCount() - 1);
+}
+
+bool RecipientTableModel::AppendRow() {
+    const int row = int(m_rows.size());
+    try {
+        m_rows.reserve(m_rows.size() + 1);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    beginInsertRows(QModelIndex(), row, row);
+    m_rows.emplace_back();
+    endInsertRows();
+    return true;
+}
+
+int RecipientTableModel::DuplicateIntoColumn(int column, int row) {
+    if (column < 1 || column >= ColumnCount) return 0;
+    const QString text = trimBlank(Cell(column, row));
+    const int used = CountUsedRows();
+    if (text.isEmpty() || used == 0) return 0;
+    for (int r = 1; r <= used; ++r)
+        rowAt(r)[std::size_t(column)] = text;
+    changedRows(1, used, column, column);
+    return used;
 }
 
 void RecipientTableModel::ResetSortState() {

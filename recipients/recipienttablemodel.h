@@ -92,6 +92,15 @@ public:
     void SetLocale(const QLocale& locale) { m_locale = locale; }
     QLocale locale() const { return m_locale; }
 
+    // The editor's commands that change rows, beyond the operations above.
+    // Insert row: one empty row at the end. False when the table cannot grow (no memory for it); the table
+    // then keeps its rows.
+    bool AppendRow();
+    // Duplicate into column: the trimmed text of cell (column, row) goes into `column` of rows 1 to
+    // CountUsedRows(), wherever the used rows stand. Returns the number of cells written: 0 when that
+    // text is empty or no row is used.
+    int DuplicateIntoColumn(int column, int row);
+
     // Sort state.
     int SortColumn = -1;
     bool SortedAscending = false;

@@ -293,6 +293,9 @@ private Q_SLOTS:
         w->Memo2->setPlainText(QStringLiteral("text"));
         w->FormGrid->FItems = QStringLiteral("/kept/list.csv");
         w->English1->trigger();
+        // Neither list exists: the editor offers its file dialog on each showing; cancelled.
+        prompts.expectOpenFile(QString());
+        prompts.expectOpenFile(QString());
         QString seenItems;
         QString seenPath;
         int seenLanguage = -1;

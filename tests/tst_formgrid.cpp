@@ -1,0 +1,638 @@
+#include "app/appwindows.h"
+#include "app/formnewmail.h"
+#include "import/formimport.h"
+#include "recipients/formgrid.h"
+#include "recipients/formloeschen.h"
+#include "recipients/recipienttablemodel.h"
+#include "tests/support/scriptedprompts.h"
+#include "tests/support/testenvironment.h"
+#include "tests/support/testfiles.h"
+
+#include <QAbstractButton>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// A list of `count` recipients "Name<k>;Pre<k>;p<k>@example.org;...", k from 1.
+QByteArray listBytes(int count) {
+    QByteArray bytes;
+    for (int k = 1; k <= count; ++k)
+        bytes += QStringLiteral("Name%1;Pre%1;p%1@example.org;Subject;default;;;\r\n").arg(k).toUtf8();
+    return bytes;
+}
+
+} // namespace
+
+class TstFormGrid : public QObject {
+    Q_OBJECT
+
+    ScriptedPrompts prompts;
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<QWidget> owner;
+    TFormGrid* grid = nullptr;
+    QList<QUrl> opened;
+    QList<int> helpTopics;
+
+    QString dataPath() const { return dir->path() + QLatin1Char('/'); }
+    RecipientTableModel* model() const { return grid->Model(); }
+
+    void clickButton(const char* name) {
+        auto* button = grid->findChild<QToolButton*>(QLatin1String(name));
+        QVERIFY2(button, name);
+        button->click();
+    }
+
+    // Shows the window as the main window does, with a list file of `lines` recipients when that is > 0.
+    void open(int language = 1, int lines = 0, const QString& fileName = QStringLiteral("list.csv")) {
+        if (lines > 0) QVERIFY(writeBytes(dataPath() + fileName, listBytes(lines)));
+        grid->DataPath = dataPath();
+        grid->FItems = dataPath() + fileName;
+        grid->Language = language;
+        // Sorting compares as a user's locale does, without regard to letter case.
+        model()->SetLocale(QLocale(QLocale::German, QLocale::Germany));
+        grid->show();
+        QVERIFY(QTest::qWaitForWindowExposed(grid));
+    }
+
+    // Types into a cell through the in-place editor and leaves it with Tab.
+    void typeInto(int column, int row, const QString& text) {
+        grid->SetCurrentCell(column, row);
+        const QModelIndex index = grid->StringGrid1->currentIndex();
+        // The editor opens with the current cell, or on a key.
+        if (!grid->StringGrid1->indexWidget(index)) grid->StringGrid1->edit(index);
+        auto* editor = qobject_cast<QLineEdit*>(grid->StringGrid1->indexWidget(index));
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, Qt::Key_Tab);
+    }
+
+    // Runs `during` once the modal window `dialog` is up.
+    static void whenShown(QDialog* dialog, std::function<void()> during) {
+        QTimer::singleShot(0, dialog, [dialog, during] {
+            QVERIFY(dialog->isVisible());
+            during();
+        });
+    }
+
+    void removeRows(int from, int to) {
+        whenShown(grid->FormLoeschen, [this, from, to] {
+            if (from > 0) {
+                QTest::keyClicks(grid->FormLoeschen->findChild<QLineEdit*>("EditVon"), QString::number(from));
+                grid->FormLoeschen->findChild<QLineEdit*>("EditBis")->setText(QString::number(to));
+            }
+            grid->FormLoeschen->findChild<QPushButton*>(from < 0 ? "BitBtn2" : "BitBtn1")->click();
+        });
+        clickButton("ToolButton10");
+    }
+
+    QRect headingRect(int column) const {
+        QHeaderView* h = grid->StringGrid1->horizontalHeader();
+        return QRect(h->sectionViewportPosition(column), 0, h->sectionSize(column), h->height());
+    }
+
+    void clickHeading(int column, Qt::MouseButton button = Qt::LeftButton) {
+        if (column == 0) {
+            auto* corner = grid->StringGrid1->findChild<QAbstractButton*>("StringGrid1Corner");
+            QVERIFY(corner);
+            QTest::mouseClick(corner, button, {}, corner->rect().center());
+            return;
+        }
+        QTest::mouseClick(grid->StringGrid1->horizontalHeader()->viewport(), button, {},
+                          headingRect(column).center());
+    }
+
+    // Whether the heading of column `c` shows a sort arrow (drawn in blue at its left end) as painted now.
+    bool arrowPainted(int c) const {
+        QWidget* heading = c == 0 ? grid->StringGrid1->findChild<QAbstractButton*>("StringGrid1Corner")
+                                  : grid->StringGrid1->horizontalHeader()->viewport();
+        const QImage image = heading->grab().toImage();
+        const QPoint origin = c == 0 ? QPoint(0, 0) : headingRect(c).topLeft();
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const QColor pixel = image.pixelColor(origin + QPoint(x, y));
+                if (pixel.blue() > pixel.red() + 60) return true;
+            }
+        return false;
+    }
+
+    QStringList column(int c) const {
+        QStringList texts;
+        for (int r = 1; r < model()->RowCount(); ++r)
+            texts << model()->Cell(c, r);
+        return texts;
+    }
+
+    QString panel(int n) const { return (n == 0 ? grid->StatusPanel0 : grid->StatusPanel1)->text(); }
+
+private Q_SLOTS:
+    void init() {
+        prompts.reset();
+        opened.clear();
+        helpTopics.clear();
+        dir = std::make_unique<QTemporaryDir>();
+        owner = std::make_unique<QWidget>();
+        grid = new TFormGrid(prompts, owner.get());
+        grid->FormLoeschen = new TFormLoeschen(prompts, owner.get());
+        grid->FormImport = new TFormImport(prompts, owner.get());
+        grid->OpenUrl = [this](const QUrl& url) {
+            opened << url;
+            return true;
+        };
+        grid->ShowHelpTopic = [this](int topic) { helpTopics << topic; };
+    }
+
+    void cleanup() {
+        if (grid->isVisible()) grid->reject();
+        VERIFY_PROMPTS(prompts);
+        owner.reset();
+        grid = nullptr;
+    }
+
+    // ---- showing, texts, status bar ----
+
+    void showWithMissingList() {
+        prompts.expectOpenFile(QString(), [this](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.request.fileName, QStringLiteral("sendlist.csv"));
+            QCOMPARE(a.request.folder, dataPath());
+            QCOMPARE(a.request.filter, QStringLiteral("CSV (*.csv);;All (*)"));
+        });
+        grid->DataPath = dataPath();
+        grid->Language = 1;
+        grid->FItems = QStringLiteral("  ");
+        grid->show();
+        QVERIFY(QTest::qWaitForWindowExposed(grid));
+        const QString file = dataPath() + QStringLiteral("sendlist.csv");
+        QCOMPARE(grid->FItems, file);
+        QCOMPARE(panel(1), file);
+        QCOMPARE(model()->RowCount(), 19);
+        QCOMPARE(grid->StringGrid1->model()->rowCount(), 18);
+        QVERIFY(model()->Cell(0, 1).isEmpty()); // no row numbers until a command writes them
+        QVERIFY(!grid->ListModified);
+
+        // Nothing with an address: the information box, and no file.
+        typeInto(1, 1, QStringLiteral("Name only"));
+        prompts.expectInformation([](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.text, QStringLiteral("Enter at least a recipient mail address to save data."));
+        });
+        clickButton("ToolButton9");
+        QVERIFY(!QFileInfo::exists(file));
+        QVERIFY(grid->ListModified);
+
+        typeInto(3, 1, QStringLiteral("a@example.org"));
+        clickButton("ToolButton9");
+        QCOMPARE(readBytes(file), QByteArray("Name only;;a@example.org;;;;;\r\n"));
+        QVERIFY(!grid->ListModified);
+    }
+
+    void texts_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QStringList>("texts"); // caption, hints of New and Quit, heading of column 2
+        QTest::newRow("German") << 0 << QStringList{"Empfänger", "Neu", "Schliessen", "     Vorname"};
+        QTest::newRow("English") << 1 << QStringList{"Recipients", "New", "Quit", "     Prename"};
+    }
+    void texts() {
+        QFETCH(int, language);
+        QFETCH(QStringList, texts);
+        // The language is taken on each showing.
+        open(1 - language, 1);
+        grid->reject();
+        open(language, 1);
+        auto hint = [this](const char* name) { return grid->findChild<QToolButton*>(name)->toolTip(); };
+        QCOMPARE((QStringList{grid->windowTitle(), hint("ToolButton1"), hint("ToolButton15"),
+                              grid->StringGrid1->model()->headerData(2, Qt::Horizontal).toString()}),
+                 texts);
+        for (QToolButton* b : grid->ToolBar1->findChildren<QToolButton*>(QRegularExpression("^ToolButton")))
+            QVERIFY2(!b->icon().isNull() && !b->toolTip().isEmpty(), qPrintable(b->objectName()));
+    }
+
+    void lineCountPanel_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("afterEdit");
+        QTest::newRow("German") << 0 << "Zeilen: 4";
+        QTest::newRow("English") << 1 << "Lines: 4";
+    }
+    void lineCountPanel() {
+        QFETCH(int, language);
+        QFETCH(QString, afterEdit);
+        // Blank lines count in the file's line count, not among the used rows.
+        QVERIFY(writeBytes(dataPath() + "list.csv", listBytes(2) + "\r\n  \r\n" + listBytes(1)));
+        open(language);
+        QCOMPARE(panel(0), QStringLiteral("Zeilen: 5"));
+        typeInto(2, 10, QStringLiteral("x"));
+        QCOMPARE(panel(0), afterEdit);
+        prompts.expectQuestion(false);
+    }
+
+    void columnWidthsFollowTheWindow() {
+        open(1, 2);
+        QCOMPARE(grid->StringGrid1->verticalHeader()->width(), 30);
+        grid->resize(grid->width() - grid->StringGrid1->width() + 755, grid->height());
+        QTRY_COMPARE(grid->StringGrid1->width(), 755);
+        for (int c = 1; c <= 7; ++c)
+            QCOMPARE(grid->StringGrid1->horizontalHeader()->sectionSize(c), 100);
+        QCOMPARE(grid->StringGrid1->verticalHeader()->width(), 30);
+        // Row numbers that do not fit in 30 pixels widen their column.
+        grid->reject();
+        open(1, 10000);
+        QHeaderView* rows = grid->StringGrid1->verticalHeader();
+        QVERIFY(rows->width() > rows->fontMetrics().horizontalAdvance(QStringLiteral("10000")));
+    }
+
+    void helpFromButtonAndF1() {
+        open(1, 1);
+        grid->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(grid));
+        clickButton("ToolButton14");
+        QTest::keyClick(grid->StringGrid1, Qt::Key_F1);
+        QCOMPARE(helpTopics, (QList<int>{100, 100}));
+    }
+
+    // ---- saving ----
+
+    void saveOfAnUntitledList_data() {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<bool>("asks");
+        QTest::newRow("New goes to Save as") << "" << true;
+        QTest::newRow("untitled.csv goes to Save as") << "untitled.csv" << true;
+        QTest::newRow("Untitled.csv is saved directly") << "Untitled.csv" << false;
+    }
+    void saveOfAnUntitledList() {
+        QFETCH(QString, fileName);
+        QFETCH(bool, asks);
+        open(1, 2, fileName.isEmpty() ? QStringLiteral("list.csv") : fileName);
+        if (fileName.isEmpty()) {
+            clickButton("ToolButton1");
+            QCOMPARE(panel(1), dataPath() + "untitled.csv");
+            QCOMPARE(model()->Cell(0, 18), QStringLiteral("18"));
+            typeInto(1, 1, QStringLiteral("Name1"));
+            typeInto(3, 1, QStringLiteral("p1@example.org"));
+            fileName = QStringLiteral("untitled.csv");
+        }
+        typeInto(4, 1, QStringLiteral("Hello"));
+        const QString chosen = dataPath() + QStringLiteral("chosen.csv");
+        if (asks)
+            prompts.expectSaveFile(chosen, [&](const ScriptedPrompts::Asked& a) {
+                QCOMPARE(a.request.folder, dataPath());
+                QCOMPARE(a.request.fileName, fileName);
+                QCOMPARE(a.request.filter, QStringLiteral("CSV (*.csv);;Alle (*)"));
+            });
+        clickButton("ToolButton9");
+        const QString written = asks ? chosen : dataPath() + fileName;
+        QVERIFY(readBytes(written).contains("p1@example.org;Hello;"));
+        QCOMPARE(grid->FItems, written);
+        QCOMPARE(panel(1), written);
+        QVERIFY(!grid->ListModified);
+    }
+
+    void saveAsAsksBeforeReplacing() {
+        open(1, 2);
+        const QString existing = dataPath() + QStringLiteral("existing.csv");
+        const QString fresh = dataPath() + QStringLiteral("fresh.csv");
+        QVERIFY(writeBytes(existing, "keep me"));
+        prompts.expectSaveFile(existing);
+        prompts.expectQuestion(false,
+                               [&](const ScriptedPrompts::Asked& a) { QVERIFY(a.text.contains(existing)); });
+        // No goes back to the dialog, where the user left it.
+        prompts.expectSaveFile(fresh, [&](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.request.fileName, QStringLiteral("existing.csv"));
+        });
+        clickButton("ToolButton4");
+        QCOMPARE(readBytes(existing), QByteArray("keep me"));
+        QCOMPARE(readBytes(fresh), listBytes(2));
+        QCOMPARE(grid->FItems, fresh);
+    }
+
+    // ---- the change mark and its questions ----
+
+    void changeMark_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("marked");
+        for (const char* marks : {"edit", "insert row", "remove rows", "paste", "clear list",
+                                  "insert file path", "duplicate", "import"})
+            QTest::newRow(marks) << marks << true;
+        for (const char* leaves :
+             {"remove rows cancelled", "copy", "clear list, No", "import nothing", "sort"})
+            QTest::newRow(leaves) << leaves << false;
+    }
+    void changeMark() {
+        QFETCH(QString, command);
+        QFETCH(bool, marked);
+        open(1, 3);
+        grid->SetCurrentCell(5, 2);
+        if (command == "edit") {
+            // Typed but not yet left: closing takes the text first.
+            auto* editor =
+                qobject_cast<QLineEdit*>(grid->StringGrid1->indexWidget(grid->StringGrid1->currentIndex()));
+            QVERIFY(editor);
+            editor->setText(QStringLiteral("letter.txt"));
+        }
+        if (command == "insert row") {
+            clickButton("ToolButton5");
+            QCOMPARE(model()->Cell(0, 19), QStringLiteral("19"));
+            QCOMPARE(grid->CurrentRow(), 19);
+        }
+        if (command.startsWith("remove rows")) removeRows(marked ? 1 : -1, 1);
+        if (command == "paste") {
+            QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
+            clickButton("ToolButton8");
+        }
+        if (command == "copy") clickButton("ToolButton7");
+        if (command.startsWith("clear list")) {
+            prompts.expectQuestion(marked, [](const ScriptedPrompts::Asked& a) {
+                QCOMPARE(a.text, QStringLiteral("Delete list?"));
+            });
+            clickButton("ToolButton11");
+        }
+        if (command == "insert file path") {
+            prompts.expectOpenFile(QStringLiteral("/some/letter.txt"));
+            clickButton("ToolButton12");
+        }
+        if (command == "duplicate") clickButton("ToolButton16");
+        if (command.startsWith("import")) {
+            whenShown(grid->FormImport, [this, marked] {
+                QCOMPARE(grid->FormImport->Language, 1);
+                QCOMPARE(grid->FormImport->TargetModel, model());
+                if (marked) model()->SetCell(1, 4, QStringLiteral("Imported"));
+                grid->FormImport->reject();
+            });
+            clickButton("ToolButton17");
+        }
+        if (command == "sort") {
+            clickHeading(1);
+            clickHeading(1);
+        }
+        QCOMPARE(grid->ListModified, marked && command != "edit");
+        if (marked)
+            prompts.expectQuestion(false, [](const ScriptedPrompts::Asked& a) {
+                QCOMPARE(a.text, QStringLiteral("Save changes?"));
+            });
+        clickButton("ToolButton15");
+        QVERIFY(!grid->isVisible());
+        QCOMPARE(readBytes(dataPath() + "list.csv"), listBytes(3));
+    }
+
+    void newAndLoadAskFirst_data() {
+        QTest::addColumn<bool>("load");
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("New, No") << false << false;
+        QTest::newRow("New, Yes") << false << true;
+        QTest::newRow("Load, No") << true << false;
+        QTest::newRow("Load, Yes") << true << true;
+    }
+    void newAndLoadAskFirst() {
+        QFETCH(bool, load);
+        QFETCH(bool, yes);
+        open(0, 2);
+        typeInto(2, 1, QStringLiteral("Changed"));
+        prompts.expectQuestion(yes, [](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.text, QStringLiteral("Änderungen speichern?"));
+        });
+        const QString other = dataPath() + "other.csv";
+        QVERIFY(writeBytes(other, listBytes(5)));
+        if (load)
+            prompts.expectOpenFile(other, [this](const ScriptedPrompts::Asked& a) {
+                QCOMPARE(a.request.folder, dataPath());
+                QCOMPARE(a.request.fileName, QStringLiteral("sendlist.csv"));
+            });
+        clickButton(load ? "ToolButton3" : "ToolButton1");
+        QCOMPARE(readBytes(dataPath() + "list.csv").contains("Changed"), yes);
+        QCOMPARE(grid->FItems, load ? other : dataPath() + "untitled.csv");
+        QCOMPARE(model()->Cell(1, 5), load ? QStringLiteral("Name5") : QString());
+        QVERIFY(!grid->ListModified);
+    }
+
+    void failedSaveKeepsTheChanges() {
+        open(1, 2);
+        typeInto(2, 1, QStringLiteral("Changed"));
+        grid->FItems = dataPath() + "no such folder/list.csv";
+        prompts.expectQuestion(true);
+        prompts.expectError();
+        clickButton("ToolButton1");
+        QCOMPARE(model()->Cell(2, 1), QStringLiteral("Changed"));
+        QVERIFY(grid->ListModified);
+        // Closing keeps the window open too, until the user says No.
+        prompts.expectQuestion(true);
+        prompts.expectError();
+        clickButton("ToolButton15");
+        QVERIFY(grid->isVisible());
+        prompts.expectQuestion(false);
+        clickButton("ToolButton15");
+        QVERIFY(!grid->isVisible());
+    }
+
+    void closeYesOnANewListOffersSaveAs() {
+        open(1, 2);
+        clickButton("ToolButton1");
+        typeInto(3, 1, QStringLiteral("n@example.org"));
+        prompts.expectQuestion(true);
+        prompts.expectSaveFile(QString());
+        grid->close();
+        QVERIFY(!grid->isVisible());
+        QVERIFY(!QFileInfo::exists(dataPath() + "untitled.csv"));
+    }
+
+    // ---- row commands ----
+
+    void removeRows_data() {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<QStringList>("names"); // the first names left, at most four
+        QTest::addColumn<int>("rowCount");
+        QTest::newRow("5 to 100 of 18") << 5 << 100 << QStringList{"Name1", "Name2", "Name3", "Name4"} << 5;
+        QTest::newRow("1 to 18 of 18") << 1 << 18 << QStringList{""} << 2;
+        QTest::newRow("current row") << 0 << 0 << QStringList{"Name1", "Name3", "Name4", "Name5"} << 18;
+    }
+    void removeRows() {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(QStringList, names);
+        QFETCH(int, rowCount);
+        open(1, 18);
+        grid->SetCurrentCell(1, 2);
+        removeRows(from, to);
+        QCOMPARE(model()->RowCount(), rowCount);
+        QCOMPARE(column(1).mid(0, 4), names);
+        QCOMPARE(model()->Cell(0, rowCount - 1), QString::number(rowCount - 1));
+        prompts.expectQuestion(false);
+    }
+
+    void duplicate_data() {
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QStringList>("subjects");
+        QTest::newRow("blank cell does nothing") << "  " << QStringList{"  ", "", "", "", "", "", "Seven"};
+        QTest::newRow("text goes to rows 1 to 3")
+            << " Hi " << QStringList{"Hi", "Hi", "Hi", "", "", "", "Seven"};
+    }
+    void duplicate() {
+        QFETCH(QString, current);
+        QFETCH(QStringList, subjects);
+        // Used rows 1, 2 and 7.
+        QVERIFY(writeBytes(dataPath() + "list.csv",
+                           "A;;a@x;;;;;\r\nB;;b@x;;;;;\r\n\r\n\r\n\r\n\r\nG;;g@x;Seven;;;;\r\n"));
+        open(1);
+        model()->SetCell(4, 1, current);
+        grid->SetCurrentCell(4, 1);
+        clickButton("ToolButton16");
+        QCOMPARE(column(4).mid(0, 7), subjects);
+        QCOMPARE(grid->ListModified, subjects.first() == QStringLiteral("Hi"));
+        if (grid->ListModified) prompts.expectQuestion(false);
+    }
+
+    void filePathColumns_data() {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<bool>("takesPath");
+        QTest::newRow("Email") << 3 << false;
+        QTest::newRow("Message file") << 5 << true;
+        QTest::newRow("Send") << 6 << false;
+        QTest::newRow("Attachment") << 7 << true;
+    }
+    void filePathColumns() {
+        QFETCH(int, column);
+        QFETCH(bool, takesPath);
+        open(1, 2);
+        const QString file = dataPath() + "letter.txt";
+        QVERIFY(writeBytes(file, "Dear $Name"));
+        grid->SetCurrentCell(column, 2);
+        if (takesPath)
+            prompts.expectOpenFile(file, [](const ScriptedPrompts::Asked& a) {
+                QCOMPARE(a.request.filter, QStringLiteral("All (*)"));
+            });
+        clickButton("ToolButton12");
+        QCOMPARE(model()->Cell(column, 2) == file, takesPath);
+
+        // View file opens a named file that exists in those columns alone, and nothing else.
+        model()->SetCell(column, 2, file);
+        clickButton("ToolButton2");
+        model()->SetCell(column, 2, dataPath() + "missing.txt");
+        clickButton("ToolButton2");
+        QCOMPARE(opened, takesPath ? QList<QUrl>{QUrl::fromLocalFile(file)} : QList<QUrl>{});
+        if (takesPath) prompts.expectQuestion(false);
+    }
+
+    void copyAndPasteOneCell_data() {
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<QString>("cell");
+        QTest::newRow("spreadsheet cell") << "Cell\r\n"
+                                          << "Cell";
+        QTest::newRow("lines and tabs") << "\nMain St. 1\r\n12345\tTown\r"
+                                        << "Main St. 1 12345 Town";
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+    void copyAndPasteOneCell() {
+        QFETCH(QString, clipboard);
+        QFETCH(QString, cell);
+        open(1, 2);
+        grid->SetCurrentCell(3, 2);
+        clickButton("ToolButton7");
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("p2@example.org"));
+        QGuiApplication::clipboard()->setText(clipboard);
+        grid->SetCurrentCell(2, 1);
+        clickButton("ToolButton8");
+        QCOMPARE(model()->Cell(2, 1), cell);
+        prompts.expectQuestion(false);
+    }
+
+    // ---- the heading row ----
+
+    void headingClicks() {
+        QVERIFY(writeBytes(dataPath() + "list.csv", "b;;1@x;;;;;\r\nC;;2@x;;;;;\r\na;;3@x;;;;;\r\n"));
+        open(1);
+        using Arrow = RecipientTableModel::SortArrow;
+        clickHeading(1);
+        QCOMPARE(column(1).mid(0, 3), (QStringList{"a", "b", "C"}));
+        QVERIFY(arrowPainted(1));
+        QVERIFY(!arrowPainted(2));
+        clickHeading(1);
+        QCOMPARE(column(1).mid(0, 3), (QStringList{"C", "b", "a"}));
+        QCOMPARE(model()->HeadingArrow(1), Arrow::Descending);
+        // A press into a data cell takes the arrow away but not what the next heading click does.
+        QTest::mouseClick(grid->StringGrid1->viewport(), Qt::LeftButton, {},
+                          grid->StringGrid1->visualRect(grid->StringGrid1->model()->index(0, 2)).center());
+        QVERIFY(!arrowPainted(1));
+        clickHeading(1);
+        QCOMPARE(column(1).mid(0, 3), (QStringList{"a", "b", "C"}));
+        // A right click does nothing.
+        clickHeading(2, Qt::RightButton);
+        QCOMPARE(column(1).mid(0, 3), (QStringList{"a", "b", "C"}));
+        QCOMPARE(model()->HeadingArrow(2), Arrow::None);
+        // The corner is the row numbers' heading: sorts by them (the numbers travel with their rows).
+        clickHeading(0);
+        QCOMPARE(column(0).mid(0, 3), (QStringList{"1", "2", "3"}));
+        QCOMPARE(column(1).mid(0, 3), (QStringList{"b", "C", "a"}));
+        QVERIFY(arrowPainted(0));
+        QVERIFY(!grid->ListModified);
+    }
+
+    void descendingOrderKeepsLaterEdits() {
+        QVERIFY(writeBytes(dataPath() + "list.csv", "b;;1@x;;;;;\r\nc;;2@x;;;;;\r\na;;3@x;;;;;\r\n"));
+        open(1);
+        clickHeading(1);
+        typeInto(3, 1, QStringLiteral("new@x"));
+        clickHeading(1);
+        QCOMPARE(column(1).mid(0, 3), (QStringList{"c", "b", "a"}));
+        QCOMPARE(column(3).mid(0, 3), (QStringList{"2@x", "1@x", "new@x"}));
+        // After a sort by row number, the still-marked Name heading shows Name's descending order.
+        clickHeading(1);
+        clickHeading(0);
+        clickHeading(1);
+        QCOMPARE(column(1).mid(0, 3), (QStringList{"c", "b", "a"}));
+        prompts.expectQuestion(false);
+    }
+
+    void clickScrollsBackToTheFirstColumn() {
+        open(1, 2);
+        for (int c = 1; c <= 7; ++c)
+            grid->StringGrid1->horizontalHeader()->resizeSection(c, 300);
+        QScrollBar* bar = grid->StringGrid1->horizontalScrollBar();
+        QTRY_VERIFY(bar->maximum() > 0);
+        bar->setValue(bar->maximum());
+        QTest::mouseClick(grid->StringGrid1->viewport(), Qt::LeftButton, {},
+                          QPoint(grid->StringGrid1->viewport()->width() - 20, 10));
+        QTRY_COMPARE(bar->value(), 0);
+    }
+
+    // ---- hand-over with the main window ----
+
+    void handOverWithTheMainWindow() {
+        ScriptedPrompts mainPrompts;
+        AppWindows windows(mainPrompts);
+        TFormNewMail* main = windows.FormNewMail.get();
+        main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main));
+        TFormGrid* editor = windows.FormGrid;
+        QVERIFY(editor->FormLoeschen == windows.FormLoeschen && editor->FormImport == windows.FormImport);
+        const QString loaded = main->State.DataFolder + "picked.csv";
+        QVERIFY(writeBytes(main->State.DataFolder + "sendlist.csv", listBytes(2)));
+        QVERIFY(writeBytes(loaded, listBytes(4)));
+        QString shownFile;
+        whenShown(editor, [&] {
+            shownFile = editor->FItems;
+            mainPrompts.expectOpenFile(loaded);
+            editor->findChild<QToolButton*>("ToolButton3")->click();
+            editor->findChild<QToolButton*>("ToolButton15")->click();
+        });
+        main->findChild<QToolButton*>("ToolButton1")->click();
+        QCOMPARE(shownFile, main->State.DataFolder + "sendlist.csv");
+        QCOMPARE(main->State.ListFile, loaded);
+        VERIFY_PROMPTS(mainPrompts);
+    }
+};
+
+TARNEL_TEST_MAIN(TstFormGrid)
+#include "tst_formgrid.moc"
