@@ -158,6 +158,9 @@ void TFormImport::buildControls() {
     m_synMemo1->setMarginType(0, QsciScintilla::NumberMargin);
     m_synMemo1->setMarginLineNumbers(0, true);
     m_synMemo1->setMarginWidth(1, 0);
+    // The horizontal scroll bar follows the longest line rather than a fixed width.
+    m_synMemo1->SendScintilla(QsciScintillaBase::SCI_SETSCROLLWIDTH, 1);
+    m_synMemo1->SendScintilla(QsciScintillaBase::SCI_SETSCROLLWIDTHTRACKING, true);
     connect(m_synMemo1, &QsciScintilla::linesChanged, this, &TFormImport::fitLineNumbers);
     fitLineNumbers();
 
@@ -171,6 +174,10 @@ void TFormImport::buildControls() {
     m_groupBox1->setObjectName(QStringLiteral("GroupBox1"));
     m_groupBox1->setFont(QFont(QStringLiteral("Arial"), 8));
     m_groupBox1->resize(196, 41);
+    // The caption sits on the frame line, leaving the box's height to the radio buttons.
+    m_groupBox1->setStyleSheet(
+        QStringLiteral("QGroupBox { border: 1px solid #A0A0A0; border-radius: 2px; margin-top: 6px; }"
+                       " QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 2px; }"));
     m_radioButton1 = new QRadioButton(m_groupBox1);
     m_radioButton1->setObjectName(QStringLiteral("RadioButton1"));
     m_radioButton1->setGeometry(7, 16, 86, 17);
@@ -226,6 +233,11 @@ void TFormImport::ApplyLanguage() {
     m_groupBox1->setTitle(texts.groupCaption);
     m_radioButton1->setText(texts.semicolon);
     m_radioButton2->setText(texts.comma);
+    // The design sizes, widened where this platform's font needs more room for the captions.
+    m_radioButton1->resize(std::max(86, m_radioButton1->sizeHint().width()), 17);
+    m_radioButton2->setGeometry(std::max(103, m_radioButton1->geometry().right() + 11), 16,
+                                std::max(74, m_radioButton2->sizeHint().width()), 17);
+    m_groupBox1->resize(std::max(196, m_radioButton2->geometry().right() + 8), 41);
     const char* const hinted[] = {"ToolButton14", "ToolButton19", "ToolButton12", "ToolButton6",
                                   "ToolButton11", "ToolButton16", "ToolButton18"};
     for (std::size_t i = 0; i < texts.hints.size(); ++i)
