@@ -157,6 +157,14 @@ void RecipientTableModel::ClearTable() {
     changedRows(1, RowCount() - 1);
 }
 
+void RecipientTableModel::AssignRows(std::vector<Row> rows) {
+    const int count = int(rows.size());
+    if (count + 1 > RowCount()) SetRowCount(count + 1);
+    std::move(rows.begin(), rows.end(), m_rows.begin());
+    std::fill(m_rows.begin() + count, m_rows.end(), Row());
+    changedRows(1, RowCount() - 1);
+}
+
 void RecipientTableModel::NumberRows() {
     for (int r = 1; r < RowCount(); ++r)
         rowAt(r)[0] = QString::number(r);

@@ -56,6 +56,9 @@ public:
     void WriteListText(const QString& path) const;
 
     void ClearTable();
+    // Puts `rows` into data rows 1 to rows.size(), all eight cells, and empties every row below them; the
+    // table grows to hold them but never shrinks. Fills a long table at once (the CSV import).
+    void AssignRows(std::vector<Row> rows);
     void NumberRows();
     int CountUsedRows() const;
     // Removes one data row, or empties it when it is the only one. `currentRow` is the row that was
