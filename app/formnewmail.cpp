@@ -108,11 +108,6 @@ TFormNewMail::TFormNewMail(Prompts& prompts, QWidget* parent)
     buildControls();
     setTabOrder();
 
-    // The mailing run, the test mail and the connection check are not built yet; their buttons say so by
-    // being disabled rather than doing nothing.
-    for (const char* name : {"ToolButton3", "ToolButton4", "ToolButtonCheck", "ToolButton8"})
-        findChild<QWidget*>(QLatin1String(name))->setEnabled(false);
-
     // The window sees F1 before any of its controls.
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     help->setContext(Qt::WindowShortcut);
@@ -121,6 +116,9 @@ TFormNewMail::TFormNewMail(Prompts& prompts, QWidget* parent)
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(20000);
+    connect(Timer1, &QTimer::timeout, this, [this] { runGuarded([this] { Timer1Timer(); }); });
+    // Also when the program changes the tick.
+    connect(CheckBox1, &QCheckBox::toggled, this, [this] { runGuarded([this] { CheckBox1Click(); }); });
 
     // The messages and the help file are there from the start, so a first show that fails half-way still
     // leaves every question and error with its text.
@@ -371,13 +369,13 @@ void TFormNewMail::FormShow() {
     ApplyLanguage();
 }
 
-void TFormNewMail::RestoreSchedule() {
-    // Arming a stored schedule comes with the scheduled start; until then the pickers show now.
-    DateTimePicker1->setDate(QDate::currentDate());
-    DateTimePicker2->setTime(QTime::currentTime());
-}
-
 void TFormNewMail::closeEvent(QCloseEvent* event) {
+    // Closing stops a running mailing as the stop button does; the window closes once its list is written.
+    if (m_running) {
+        State.StopRequested = true;
+        m_closePending = true;
+        return event->ignore();
+    }
     if (closeWaitsForDelivery()) return event->ignore();
     FormClose();
     event->accept();
@@ -455,6 +453,8 @@ void TFormNewMail::English1Click() {
 // ---- Recipient list and attachment --------------------------------------------------------------------
 
 void TFormNewMail::BitBtnListClick() {
+    // The editor could save the list a running mailing is about to write back.
+    if (m_running) return;
     BitBtn4Click();
     FormGrid->DataPath = State.DataFolder;
     if (!State.ListFile.isEmpty()) FormGrid->FItems = State.ListFile;
@@ -542,7 +542,6 @@ void TFormNewMail::BitBtn4Click() {
     EditPatch->clear();
     Edit1->clear();
     State.MessageFile.clear();
-    MessageFormat = TextFormat();
     ProgressBar1->setValue(0);
     ProgressBar1->repaint();
     PanelMessage->clear();

@@ -4,6 +4,7 @@
 #include "app/sharedstate.h"
 #include "core/prompts.h"
 #include "core/textfile.h"
+#include "mailing/connectionprobe.h"
 #include "mailing/smtpsession.h"
 
 #include <QUrl>
@@ -52,6 +53,14 @@ public:
     std::function<bool(const QUrl&)> OpenUrl;
     // Starts the installer without waiting; tests replace it to see the command (empty: the real start).
     ProgramStarter StartProgram;
+
+    // The clock of the schedule and the sent stamps; tests set their own (empty: the system's).
+    std::function<QDateTime()> Now;
+    // The public web host the connection check tries (tests point it at 127.0.0.1), and how long it waits.
+    QList<ProbeTarget> WebProbeTargets{publicWebHost()};
+    int ProbeTimeoutMs = 4000;
+    // How often a running mailing writes its list back at the least (crash safety).
+    int WriteBackIntervalMs = 2000;
 
     // Lines 6 to 8 of the settings file, carried unchanged from the file read at start into every save.
     QStringList ReservedSettings;
@@ -104,6 +113,11 @@ public:
     void BitBtnStopClick();
     void BitBtnCheckClick();
     void BitBtnTestmailClick();
+    void RunMailing();
+    void CheckBox1Click();
+    void Timer1Timer();
+    // A mailing run is in progress (its window lets events through once per line).
+    bool MailingRunning() const { return m_running; }
     void BitBtn4Click();
     void BitBtn5Click();
     void BitBtn1Click();
@@ -171,6 +185,8 @@ private:
     void loadMessageFile(const QString& path);
     void writeMessageFile(const QString& path);
     MailDelivery* newDelivery();
+    QDateTime now() const;
+    void setPanelTone(bool aborted);
     // True when a close request must wait for the delivery in flight; it is carried out once that returns.
     bool closeWaitsForDelivery();
 
@@ -182,4 +198,8 @@ private:
     bool m_settingsShown = false;
     bool m_delivering = false;
     bool m_closePending = false;
+    bool m_running = false;
+    bool m_runUnattended = false;
+    bool m_checking = false;
+    friend class MailingInWindow;
 };

@@ -1,7 +1,7 @@
-#include "core/apperror.h"
-#include "core/blank.h"
 #include "app/formnewmail.h"
 #include "app/radiogroup.h"
+#include "core/apperror.h"
+#include "core/blank.h"
 #include "mailing/maildelivery.h"
 #include "mailing/mailrequest.h"
 
@@ -64,8 +64,9 @@ bool TFormNewMail::DeliverMessage(const QString& recipients, const QString& cc, 
         }
     } inFlight(*this);
     LastDelivery = IdSMTP->send(mail);
-    // A failed delivery has already dropped its connection.
-    if (!LastDelivery.sent) m_prompts.error(State.Texts.MsgMailError);
+    // A failed delivery has already dropped its connection. A scheduled run has nobody to press OK: its
+    // failures are recorded in the list alone.
+    if (!LastDelivery.sent && !(m_running && m_runUnattended)) m_prompts.error(State.Texts.MsgMailError);
     return LastDelivery.sent;
 }
 

@@ -1,11 +1,244 @@
 #include "app/formnewmail.h"
 
-// Mailing run, test mail and connection check of the main window.
+#include "app/radiogroup.h"
+#include "core/apperror.h"
+#include "core/blank.h"
+#include "core/datetimenumber.h"
+#include "mailing/maildelivery.h"
+#include "mailing/mailingrun.h"
+#include "mailing/mailrequest.h"
+#include "mailing/schedule.h"
 
-void TFormNewMail::BtnMailClick() {}
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTimeEdit>
+#include <QTimer>
+#include <QToolButton>
 
-void TFormNewMail::BitBtnStopClick() {}
+// Mailing run, test mail, connection check and scheduled start of the main window.
 
-void TFormNewMail::BitBtnCheckClick() {}
+// The run shows every recipient in the window's own fields and sends what stands in them.
+class MailingInWindow : public MailingRunWindow {
+public:
+    explicit MailingInWindow(TFormNewMail& window) : w(window) {}
 
-void TFormNewMail::BitBtnTestmailClick() {}
+    void showProgress(int position, int maximum) override {
+        w.ProgressBar1->setMaximum(maximum);
+        w.ProgressBar1->setValue(position);
+        w.ProgressBar1->repaint();
+    }
+    void processEvents() override { QCoreApplication::processEvents(); }
+    bool stopRequested() const override { return w.State.StopRequested; }
+    void showRecipient(const QString& address, const QString& subject, const QString& attachment) override {
+        show(w.EditMail, address);
+        show(w.EditSubject, subject);
+        show(w.EditPatch, attachment);
+    }
+    void showMessage(const QStringList& lines, bool html) override {
+        w.SelHtml->setItemIndex(html ? 1 : 0);
+        w.SelHtml->repaint();
+        w.setMessageLines(lines);
+    }
+    void showMailNumber(int number) override { show(w.Edit1, QString::number(number)); }
+    Delivery deliver() override {
+        w.SendCurrentMail();
+        const DeliveryResult& result = w.LastDelivery;
+        return {!w.State.SendFailed, result.serverReply.isEmpty() ? result.error : result.serverReply};
+    }
+    void closeConnection() override {
+        if (w.IdSMTP->isOpen()) w.IdSMTP->close();
+    }
+    void showStatus(const QString& text, Tone tone) override {
+        w.setPanelTone(tone == Tone::Aborted);
+        w.PanelMessage->setText(text);
+        w.PanelMessage->repaint();
+    }
+    bool question(const QString& text) override { return w.prompts().question(text); }
+    QString chooseListFile(const QString& folder, const QString& fileName) override {
+        return w.prompts().openFile({folder, fileName, QStringLiteral("Alle (*)")});
+    }
+
+private:
+    static void show(QLineEdit* edit, const QString& text) {
+        edit->setText(text);
+        edit->repaint();
+    }
+
+    TFormNewMail& w;
+};
+
+QDateTime TFormNewMail::now() const {
+    return Now ? Now() : QDateTime::currentDateTime();
+}
+
+void TFormNewMail::setPanelTone(bool aborted) {
+    PanelMessage->setStyleSheet(aborted ? QStringLiteral("QLabel { background: white; color: #800000; }")
+                                        : QStringLiteral("QLabel { background: white; color: #000080; }"));
+}
+
+void TFormNewMail::BtnMailClick() {
+    // One run at a time; a click or tick while one runs (or a message is in flight) is let pass.
+    if (m_running || m_delivering) return;
+    BitBtn4Click();
+    if (isBlank(EditHost->text()) || isBlank(EditUser->text()) || isBlank(MaskEdit->text()) ||
+        isBlank(EditPort->text())) {
+        m_prompts.error(State.Texts.MsgEnterAccount);
+        return;
+    }
+    State.StopRequested = false;
+    ProgressBar1->setValue(0);
+    setPanelTone(false);
+    RunMailing();
+}
+
+void TFormNewMail::BitBtnStopClick() {
+    State.StopRequested = true;
+}
+
+void TFormNewMail::RunMailing() {
+    MailingRun::Setup setup;
+    setup.listFile = State.ListFile;
+    setup.dataFolder = State.DataFolder;
+    setup.defaultMessageFile = State.DefaultMessageFile;
+    setup.unattended = State.ScheduleArmed;
+    setup.texts = State.Texts;
+    setup.now = [this] { return now(); };
+    setup.writeBackIntervalMs = WriteBackIntervalMs;
+    State.MailingReport.clear();
+
+    MailingInWindow window(*this);
+    MailingRun run(window, setup);
+    // While it runs the buttons that would start another run, or change its list, are off.
+    const QList<QWidget*> blocked{findChild<QWidget*>(QStringLiteral("ToolButton1")),
+                                  findChild<QWidget*>(QStringLiteral("ToolButton3")),
+                                  findChild<QWidget*>(QStringLiteral("ToolButton8"))};
+    struct Running {
+        TFormNewMail& w;
+        const MailingRun& run;
+        const QList<QWidget*>& blocked;
+        Running(TFormNewMail& window, const MailingRun& r, const QList<QWidget*>& b, bool unattended)
+            : w(window), run(r), blocked(b) {
+            w.m_running = true;
+            w.m_runUnattended = unattended;
+            for (QWidget* button : blocked)
+                button->setEnabled(false);
+        }
+        ~Running() {
+            w.State.ListFile = run.listFile();
+            w.State.MailingReport = run.report();
+            if (!run.messageFile().isEmpty()) w.State.MessageFile = run.messageFile();
+            w.m_running = false;
+            w.m_runUnattended = false;
+            for (QWidget* button : blocked)
+                button->setEnabled(true);
+            // A close asked for during the run is carried out now that the list is written.
+            if (w.m_closePending) {
+                w.m_closePending = false;
+                QMetaObject::invokeMethod(&w, &QWidget::close, Qt::QueuedConnection);
+            }
+        }
+    } running(*this, run, blocked, setup.unattended);
+    run.run();
+}
+
+// ---- Test mail ----------------------------------------------------------------------------------------
+
+void TFormNewMail::BitBtnTestmailClick() {
+    if (m_running || m_delivering) return;
+    if (isBlank(EditMail->text())) {
+        m_prompts.warning(State.Texts.MsgEnterRecipient);
+        return;
+    }
+    if (m_prompts.question(State.Texts.MsgAttachAsk)) BitBtnOpenClick();
+    QCoreApplication::processEvents();
+    PanelMessage->clear();
+    PanelMessage->repaint();
+    struct WaitCursor {
+        WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+        ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    } waitCursor;
+    if (isBlank(EditSubject->text())) EditSubject->setText(QStringLiteral("Testmail"));
+    if (isBlank(Memo2->toPlainText())) Memo2->setPlainText(QStringLiteral("Testmail Text"));
+    Memo2->repaint();
+    SendCurrentMail();
+    if (!State.SendFailed) PanelMessage->setText(State.Texts.MsgMailsSent);
+}
+
+// ---- Connection check ---------------------------------------------------------------------------------
+
+void TFormNewMail::BitBtnCheckClick() {
+    if (m_checking) return;
+    m_checking = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{m_checking};
+    // Online also means "can reach the mail server": a relay inside the network counts.
+    QList<ProbeTarget> targets = WebProbeTargets;
+    bool portOk = false;
+    const int port = trimBlank(EditPort->text()).toInt(&portOk);
+    if (!isBlank(EditHost->text()) && portOk && port > 0 && port < 65536)
+        targets.append({trimBlank(EditHost->text()), quint16(port)});
+    State.OnlineState = probeOnline(targets, ProbeTimeoutMs);
+    if (State.OnlineState) {
+        LabelStatus->setText(isGerman(State.Language) ? QStringLiteral("Verbunden")
+                                                      : QStringLiteral("Connected"));
+        ImageDisconnect->hide();
+        ImageConnect->show();
+    } else {
+        ImageDisconnect->show();
+        ImageConnect->hide();
+        LabelStatus->setText(QStringLiteral("Offline"));
+    }
+    LabelStatus->adjustSize();
+    LabelStatus->show();
+}
+
+// ---- Scheduled start ----------------------------------------------------------------------------------
+
+void TFormNewMail::CheckBox1Click() {
+    if (isBlank(State.SmtpHost) || isBlank(State.SmtpUser)) {
+        m_prompts.error(State.Texts.MsgEnterAccount);
+        return;
+    }
+    const bool armed = CheckBox1->isChecked();
+    if (armed)
+        Timer1->start();
+    else
+        Timer1->stop();
+    State.ScheduleArmed = armed;
+}
+
+void TFormNewMail::Timer1Timer() {
+    // A tick already on its way when the schedule was disarmed has nothing to do.
+    if (!Timer1->isActive() || m_running || m_delivering) return;
+    BitBtnCheckClick();
+    if (!State.OnlineState || !ScheduleDue(now(), DateTimePicker1->date(), DateTimePicker2->time())) return;
+    // Off before the run starts, so no tick during it can start another.
+    Timer1->stop();
+    runGuarded([this] { BtnMailClick(); });
+    CheckBox1->setChecked(false);
+    Timer1->stop();
+    State.ScheduleArmed = false;
+    // The used-up schedule is stored at once: a crash later must not send the mailing again at next start.
+    runGuarded([this] { SaveSettings(); });
+}
+
+void TFormNewMail::RestoreSchedule() {
+    if (State.ScheduledDate > 0 && State.ScheduledTime > 0) {
+        CheckBox1->setChecked(true);
+        DateTimePicker1->setDate(numberToDateTime(State.ScheduledDate).date());
+        DateTimePicker2->setTime(numberToDateTime(State.ScheduledTime).time());
+        Timer1->start();
+        State.ScheduleArmed = true;
+        return;
+    }
+    const QDateTime current = now();
+    DateTimePicker1->setDate(current.date());
+    DateTimePicker2->setTime(current.time());
+}

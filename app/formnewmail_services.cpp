@@ -62,6 +62,9 @@ void TFormNewMail::SaveSettings() {
         values.ScheduledTime = dateTimeToNumber(DateTimePicker2->dateTime());
     }
     saveSettingsFile(State.DataFolder, values, [this](const QString& path) { RemoveFileElevated(path); });
+    // What is stored now is what arming the schedule looks at.
+    State.SmtpHost = values.SmtpHost;
+    State.SmtpUser = values.SmtpUser;
 }
 
 void TFormNewMail::BitBtnSaveSenderClick() {

@@ -64,7 +64,7 @@ private:
 
     Prompts& m_prompts;
     // The encoding the next save writes: that of the file last loaded (or written).
-    TextEncoding m_encoding = TextEncoding::Ansi;
+    TextEncoding m_encoding = TextEncoding::Utf8NoBom;
     QString m_msgNoSeparator;
     QString m_askReplace;
 

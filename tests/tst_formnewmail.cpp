@@ -541,6 +541,8 @@ private Q_SLOTS:
         w->ProgressBar1->setValue(40);
         w->PanelMessage->setText(QStringLiteral("done"));
         w->SelHtml->setItemIndex(1);
+        w->State.SmtpHost = QStringLiteral("smtp.example.org"); // as if stored: the schedule arms
+        w->State.SmtpUser = QStringLiteral("u@example.org");
         w->CheckBox1->setChecked(true);
         w->State.MessageFile = QStringLiteral("/m.txt");
         click("ToolButton14");

@@ -249,15 +249,16 @@ private Q_SLOTS:
     }
 
     // Reserved lines of the file read at start go unchanged into every later save; what the user typed
-    // into the account fields is saved although the values read at start stay as they were.
+    // into the account fields is saved, and from then on is the stored account the schedule looks at.
     void reservedLinesAndTypedFields() {
         QVERIFY(QDir().mkpath(dataFolderPath()));
         QVERIFY(writeBytes(settingsFile(), "h\r\nu\r\np\r\n25\r\nu\r\nsix\r\n\r\neight\r\n5\r\n"));
         start();
         QCOMPARE(w->State.Language, 5);
         w->EditHost->setText(QStringLiteral("typed.example.org"));
+        QCOMPARE(w->State.SmtpHost, QStringLiteral("h")); // typing alone changes nothing stored
         click("ToolButton2");
-        QCOMPARE(w->State.SmtpHost, QStringLiteral("h"));
+        QCOMPARE(w->State.SmtpHost, QStringLiteral("typed.example.org"));
         const QStringList lines = storedLines(settingsFile());
         QCOMPARE(lines.size(), 11);
         QCOMPARE(lines.mid(0, 9),

@@ -1,0 +1,42 @@
+#include "mailing/connectionprobe.h"
+
+#include <QEventLoop>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+ProbeTarget publicWebHost() {
+    return {QStringLiteral("www.debian.org"), 443};
+}
+
+bool probeOnline(const QList<ProbeTarget>& targets, int timeoutMs) {
+    QEventLoop loop;
+    bool online = false;
+    int pending = 0;
+    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+    for (const ProbeTarget& target : targets) {
+        if (target.host.isEmpty() || target.port == 0) continue;
+        auto socket = std::make_unique<QTcpSocket>();
+        QObject::connect(socket.get(), &QTcpSocket::connected, &loop, [&] {
+            online = true;
+            loop.quit();
+        });
+        QObject::connect(socket.get(), &QTcpSocket::errorOccurred, &loop, [&] {
+            if (--pending == 0) loop.quit();
+        });
+        ++pending;
+        socket->connectToHost(target.host, target.port);
+        sockets.push_back(std::move(socket));
+    }
+    if (pending > 0) {
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    for (auto& socket : sockets) {
+        socket->disconnect();
+        socket->abort();
+    }
+    return online;
+}

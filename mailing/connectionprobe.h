@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// A host that answers when the machine is online.
+struct ProbeTarget {
+    QString host;
+    quint16 port = 0;
+};
+
+// The fixed public web host of the connection check.
+ProbeTarget publicWebHost();
+
+// Tries a TCP connection to every target at once and says whether one was accepted within `timeoutMs`.
+// Waits in a local event loop, so the calling window keeps painting and handling its events meanwhile.
+bool probeOnline(const QList<ProbeTarget>& targets, int timeoutMs);

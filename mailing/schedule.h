@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QTime>
+
+// Whether a scheduled mailing is due at `now`: today is the scheduled date or later, and the time of day
+// has reached the scheduled time, both taken as hour and minute. The two conditions are independent, so a
+// schedule whose date has passed is due from its time of day on, on any later day.
+bool ScheduleDue(const QDateTime& now, const QDate& date, const QTime& time);

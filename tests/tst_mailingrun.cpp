@@ -1,0 +1,482 @@
+#include "core/apperror.h"
+#include "core/datetimenumber.h"
+#include "core/interfacetexts.h"
+#include "mailing/maildelivery.h"
+#include "mailing/mailingrun.h"
+#include "mailing/mailrequest.h"
+#include "mailing/schedule.h"
+#include "tests/support/parsedmail.h"
+#include "tests/support/scriptedprompts.h"
+#include "tests/support/testenvironment.h"
+#include "tests/support/testfiles.h"
+#include "tests/support/testsmtpserver.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <functional>
+
+namespace {
+
+const QDateTime kClock(QDate(2026, 12, 9), QTime(14, 5, 30));
+
+// The run's window without widgets: it keeps the fields in a mail request and delivers what stands there,
+// as the main window does, to the test server.
+class TestRunWindow : public MailingRunWindow {
+public:
+    TestRunWindow(ScriptedPrompts& prompts, quint16 port) : m_prompts(prompts) {
+        fields.host = QStringLiteral("127.0.0.1");
+        fields.port = QString::number(port);
+        fields.user = QStringLiteral("user@example.test");
+        fields.password = QStringLiteral("secret");
+    }
+
+    MailRequest fields;
+    QList<int> numbers;
+    QString status;
+    Tone tone = Tone::Result;
+    int progressMaximum = -1;
+    bool stop = false;
+    std::function<void(int line)> atLine; // called where the run lets events through
+    int closes = 0;
+
+    void showProgress(int position, int maximum) override {
+        progressMaximum = maximum;
+        m_position = position;
+    }
+    void processEvents() override {
+        if (atLine) atLine(m_position);
+    }
+    bool stopRequested() const override { return stop; }
+    void showRecipient(const QString& address, const QString& subject, const QString& attachment) override {
+        fields.recipients = address;
+        fields.subject = subject;
+        fields.attachmentPath = attachment;
+    }
+    void showMessage(const QStringList& lines, bool html) override {
+        fields.lines = lines;
+        fields.html = html;
+    }
+    void showMailNumber(int number) override { numbers << number; }
+    Delivery deliver() override {
+        const DeliveryResult result = m_delivery.send(prepareMail(fields));
+        return {result.sent, result.serverReply.isEmpty() ? result.error : result.serverReply};
+    }
+    void closeConnection() override {
+        ++closes;
+        m_delivery.close();
+    }
+    void showStatus(const QString& text, Tone t) override {
+        status = text;
+        tone = t;
+    }
+    bool question(const QString& text) override { return m_prompts.question(text); }
+    QString chooseListFile(const QString& folder, const QString& fileName) override {
+        return m_prompts.openFile({folder, fileName, QString()});
+    }
+
+private:
+    ScriptedPrompts& m_prompts;
+    MailDelivery m_delivery;
+    int m_position = 0;
+};
+
+QStringList fieldsOf(const QString& line) {
+    return line.split(QLatin1Char(';'));
+}
+
+} // namespace
+
+#define START(server) QVERIFY2((server).start(), qPrintable((server).errorString()))
+
+class TstMailingRun : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    ScriptedPrompts prompts;
+
+    QString data(const QString& name) const { return m_dir.filePath(name); }
+
+    MailingRun::Setup setup(const QString& listFile, int language = 1) const {
+        MailingRun::Setup s;
+        s.listFile = listFile;
+        s.dataFolder = m_dir.path() + QLatin1Char('/');
+        s.defaultMessageFile = data(QStringLiteral("defaultmail.txt"));
+        s.texts = messageTextsFor(language);
+        s.locale = QLocale(QLocale::German, QLocale::Germany);
+        s.now = [] { return kClock; };
+        return s;
+    }
+
+    static TestSmtpServer::Options refusing() {
+        TestSmtpServer::Options o;
+        o.refuseRecipients = QStringList{QStringLiteral("refused@example.test")};
+        return o;
+    }
+
+private Q_SLOTS:
+    void init() {
+        prompts.reset();
+        QDir(m_dir.path()).removeRecursively();
+        QDir().mkpath(m_dir.path());
+        QVERIFY(writeBytes(data(QStringLiteral("defaultmail.txt")), "Hallo $PRENAME $name,\r\nText\r\n"));
+        QVERIFY(writeBytes(data(QStringLiteral("letter.HTM")), "<p>Hi $Prename</p>\r\n"));
+        QVERIFY(writeBytes(data(QStringLiteral("plain.txt")), "Dear $Prename $Name\r\n"));
+        QVERIFY(writeBytes(data(QStringLiteral("empty.txt")), " \r\n\t\r\n"));
+    }
+    void cleanup() { VERIFY_PROMPTS(prompts); }
+
+    // One line of every kind: what goes out, and what the line holds afterwards.
+    void oneLine_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("body"); // first body line received; empty: nothing received
+        QTest::addColumn<bool>("html");
+        QTest::addColumn<QString>("rewritten"); // "=" unchanged; "STAMP" stands for the sent stamp
+        QTest::addColumn<QString>("report");
+        const QString letter = data(QStringLiteral("letter.HTM"));
+        const QString plain = data(QStringLiteral("plain.txt"));
+        QTest::newRow("default message, placeholders in any case")
+            << "Müller;Jürgen;to@example.test;Betreff;default;;"
+            << "Hallo Jürgen Müller," << false << "Müller;Jürgen;to@example.test;Betreff;default;STAMP;;"
+            << "";
+        QTest::newRow("\"Default\" is a file name: none there, so the default")
+            << "M;J;to@example.test;S;Default;old stamp;a"
+            << "Hallo J M," << false << "M;J;to@example.test;S;Default;STAMP;a;"
+            << "";
+        QTest::newRow("blank message file field")
+            << "M;J;to@example.test;S; ;;"
+            << "Hallo J M," << false << "M;J;to@example.test;S; ;STAMP;;"
+            << "";
+        QTest::newRow("missing message file")
+            << "M;J;to@example.test;S;/no/such.txt;;"
+            << "Hallo J M," << false << "M;J;to@example.test;S;/no/such.txt;STAMP;;"
+            << "";
+        QTest::newRow(".HTM in capitals is HTML")
+            << "M;J;to@example.test;S;" + letter + ";;"
+            << "<p>Hi J</p>" << true << "M;J;to@example.test;S;" + letter + ";STAMP;;"
+            << "";
+        QTest::newRow("text file") << "Doe;John;to@example.test;S;" + plain << "Dear John Doe" << false
+                                   << "Doe;John;to@example.test;S;" + plain + ";STAMP;;"
+                                   << "";
+        QTest::newRow("short line: the missing fields are empty")
+            << "Doe;John;to@example.test"
+            << "Hallo John Doe," << false << "Doe;John;to@example.test;;;STAMP;;"
+            << "";
+        QTest::newRow("long line: only seven fields stay")
+            << "a;b;to@example.test;s;;f;g;h;i"
+            << "Hallo b a," << false << "a;b;to@example.test;s;;STAMP;g;"
+            << "";
+        QTest::newRow("blank line: left as it is") << " \t "
+                                                   << "" << false << "="
+                                                   << "";
+        QTest::newRow("empty message: skipped, left as it is")
+            << "M;J;to@example.test;S;" + data(QStringLiteral("empty.txt")) + ";x;"
+            << "" << false << "="
+            << " Empty mail message!";
+        QTest::newRow("blank address: failed without the server")
+            << "M;J; ;S;;;"
+            << "" << false << "M;J; ;S;;Invalid mail address!;;"
+            << " Invalid mail address!";
+        QTest::newRow("refused recipient: the server's reply, no \";\" added")
+            << "M;J;refused@example.test;S;;;"
+            << "" << false
+            << "M;J;refused@example.test;S;;550 5.1.1 <refused@example.test>: Recipient address rejected "
+               "Invalid "
+               "mail address!;;"
+            << " Invalid mail address!";
+        QTest::newRow("not an address: named, nothing sent")
+            << "M;J;hans;S;;;"
+            << "" << false << "M;J;hans;S;;\"hans\" is not a mail address Invalid mail address!;;"
+            << " Invalid mail address!";
+    }
+    void oneLine() {
+        QFETCH(QString, line);
+        QFETCH(QString, body);
+        QFETCH(bool, html);
+        QFETCH(QString, rewritten);
+        QFETCH(QString, report);
+        TestSmtpServer smtp(refusing());
+        START(smtp);
+        const QString list = data(QStringLiteral("list.csv"));
+        QVERIFY(writeBytes(list, (line + QStringLiteral("\r\n")).toUtf8()));
+        prompts.expectQuestion(true, [&](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.text, QStringLiteral("Send mailing to 1 recipients of list.csv ?"));
+        });
+        TestRunWindow window(prompts, smtp.port());
+        MailingRun run(window, setup(list));
+        run.run();
+
+        const auto messages = smtp.messages();
+        QCOMPARE(messages.size(), body.isEmpty() ? 0 : 1);
+        if (!body.isEmpty()) {
+            const ParsedMail mail = ParsedMail::parse(messages[0].data);
+            QCOMPARE(mail.parts[0].mimeType,
+                     html ? QStringLiteral("text/html") : QStringLiteral("text/plain"));
+            QCOMPARE(mail.parts[0].text().section(QLatin1Char('\n'), 0, 0).remove(QLatin1Char('\r')), body);
+            QCOMPARE(mail.subject, fieldsOf(line).value(3)); // never personalised
+        }
+        const QString stamp = dateTimeToRegionalText(kClock, QLocale(QLocale::German, QLocale::Germany));
+        const QString expected =
+            rewritten == QLatin1String("=") ? line : QString(rewritten).replace("STAMP", stamp);
+        QCOMPARE(readTextFile(list).lines, QStringList{expected});
+        QCOMPARE(run.report(), report);
+        QCOMPARE(window.status, QString::number(body.isEmpty() ? 0 : 1) + QStringLiteral(" Mail(s) send."));
+        QCOMPARE(window.tone, MailingRunWindow::Tone::Result);
+    }
+
+    void failureText_data() {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("server reply, first line only") << "  550 no; really\r\n550 second line"
+                                                       << "550 no, really Mailadresse fehlt oder ungültig!";
+        QTest::newRow("nothing known") << ""
+                                       << "Mailadresse fehlt oder ungültig!";
+        QTest::newRow("line break inside") << "a\rb"
+                                           << "a b Mailadresse fehlt oder ungültig!";
+    }
+    void failureText() {
+        QFETCH(QString, failure);
+        QFETCH(QString, text);
+        QCOMPARE(MailingRun::failureText(failure, messageTextsFor(0)), text);
+    }
+
+    // Where the list file is, or is not.
+    void listFile_data() {
+        QTest::addColumn<bool>("unattended");
+        QTest::addColumn<bool>("search");    // answer to "search yourself?"
+        QTest::addColumn<bool>("pick");      // a file is picked in the dialog
+        QTest::addColumn<QString>("status"); // empty: the run went on
+        QTest::newRow("missing, No") << false << false << false << "(untouched)";
+        QTest::newRow("missing, search, cancelled") << false << true << false << " recipient list not found!";
+        QTest::newRow("missing, search, found") << false << true << true << "";
+        QTest::newRow("missing, unattended: status only")
+            << true << false << false << " recipient list not found!";
+    }
+    void listFile() {
+        QFETCH(bool, unattended);
+        QFETCH(bool, search);
+        QFETCH(bool, pick);
+        QFETCH(QString, status);
+        TestSmtpServer smtp;
+        START(smtp);
+        const QString elsewhere = data(QStringLiteral("other.csv"));
+        QVERIFY(writeBytes(elsewhere, "A;B;to@example.test;S;;;\r\n"));
+        if (!unattended)
+            prompts.expectQuestion(search, [](const ScriptedPrompts::Asked& a) {
+                QCOMPARE(a.text, QStringLiteral("Recipient list not found. Do you want to search yourself?"));
+            });
+        if (search)
+            prompts.expectOpenFile(pick ? elsewhere : QString(), [&](const ScriptedPrompts::Asked& a) {
+                QCOMPARE(a.request.folder, m_dir.path());
+                QCOMPARE(a.request.fileName, QStringLiteral("sendlist.csv"));
+            });
+        if (pick) prompts.expectQuestion(true);
+        TestRunWindow window(prompts, smtp.port());
+        window.status = QStringLiteral("(untouched)");
+        MailingRun::Setup s = setup(QStringLiteral("  "));
+        s.unattended = unattended;
+        MailingRun run(window, s);
+        run.run();
+        QCOMPARE(run.listFile(), pick ? elsewhere : data(QStringLiteral("sendlist.csv")));
+        QCOMPARE(smtp.messages().size(), pick ? 1 : 0);
+        QCOMPARE(window.status, pick ? QStringLiteral("1 Mail(s) send.") : status);
+    }
+
+    // N counts every line; No leaves the file untouched and the status empty.
+    void confirmation() {
+        const QString list = data(QStringLiteral("sendlist.csv"));
+        const QByteArray bytes("A;B;a@example.test;;;;\r\n\r\n \r\nC;D;c@example.test;;;;\r\n");
+        QVERIFY(writeBytes(list, bytes));
+        prompts.expectQuestion(false, [](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.text, QStringLiteral("Mailing an 4 Empfänger aus sendlist.csv versenden?"));
+        });
+        TestRunWindow window(prompts, 1);
+        window.status = QStringLiteral("before");
+        MailingRun run(window, setup(list, 0));
+        run.run();
+        QCOMPARE(window.status, QString());
+        QCOMPARE(readBytes(list), bytes);
+        QVERIFY(window.numbers.isEmpty());
+    }
+
+    // A stop is seen once per line: the line in delivery is finished, the rest keep their bytes.
+    void stopMidRun() {
+        TestSmtpServer smtp;
+        START(smtp);
+        const QString list = data(QStringLiteral("sendlist.csv"));
+        QByteArray bytes;
+        for (int i = 1; i <= 6; ++i)
+            bytes += QStringLiteral("N%1;P;r%1@example.test;S;;;\r\n").arg(i).toUtf8();
+        bytes += "tail without break;";
+        QVERIFY(writeBytes(list, bytes));
+        prompts.expectQuestion(true);
+        TestRunWindow window(prompts, smtp.port());
+        window.atLine = [&](int line) {
+            if (line == 3) window.stop = true;
+        };
+        MailingRun run(window, setup(list));
+        run.run();
+        QCOMPARE(smtp.messages().size(), 2);
+        QCOMPARE(window.status, QStringLiteral("Mailing aborted!"));
+        QCOMPARE(window.tone, MailingRunWindow::Tone::Aborted);
+        QCOMPARE(window.closes, 1);
+        const QByteArray after = readBytes(list);
+        QVERIFY(after.startsWith("N1;P;r1@example.test;S;;09.12.2026 14:05:30;;\r\nN2;"));
+        QVERIFY(after.endsWith(bytes.mid(bytes.indexOf("N3;"))));
+    }
+
+    // A server that is down fails every line on its own, and the run goes on.
+    void serverDown() {
+        TestSmtpServer smtp;
+        START(smtp);
+        const quint16 port = smtp.port();
+        smtp.stop();
+        const QString list = data(QStringLiteral("sendlist.csv"));
+        QVERIFY(writeBytes(list, "A;B;a@example.test;;;;\r\nC;D;c@example.test;;;;\r\n"));
+        prompts.expectQuestion(true);
+        TestRunWindow window(prompts, port);
+        MailingRun run(window, setup(list));
+        run.run();
+        QCOMPARE(run.report(), QStringLiteral(" Invalid mail address! Invalid mail address!"));
+        const QStringList lines = readTextFile(list).lines;
+        QCOMPARE(lines.size(), 2);
+        for (const QString& line : lines) {
+            QCOMPARE(fieldsOf(line).size(), 8); // seven fields, each ended by ";"
+            QVERIFY2(fieldsOf(line).at(5).endsWith(QLatin1String(" Invalid mail address!")),
+                     qPrintable(line));
+            QVERIFY2(fieldsOf(line).at(5).size() > 22, qPrintable(line)); // says what went wrong first
+        }
+        QCOMPARE(window.status, QStringLiteral("0 Mail(s) send."));
+    }
+
+    // A second run replaces the stamps; each stamp reads back as the time it was sent, in the locale's form.
+    void twoRunsAndStamps_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("de_DE") << "de_DE";
+        QTest::newRow("en_US") << "en_US";
+        QTest::newRow("C") << "C";
+    }
+    void twoRunsAndStamps() {
+        QFETCH(QString, locale);
+        TestSmtpServer smtp;
+        START(smtp);
+        const QString list = data(QStringLiteral("sendlist.csv"));
+        QVERIFY(writeBytes(list, "A;B;a@example.test;;;;\r\n"));
+        QDateTime clock(QDate(2026, 1, 2), QTime(3, 4, 5));
+        for (int round = 0; round < 2; ++round) {
+            prompts.expectQuestion(true);
+            TestRunWindow window(prompts, smtp.port());
+            MailingRun::Setup s = setup(list);
+            s.locale = QLocale(locale);
+            s.now = [&] { return clock; };
+            MailingRun(window, s).run();
+            const QString stamp = fieldsOf(readTextFile(list).lines.value(0)).value(5);
+            QCOMPARE(regionalTextToDateTime(stamp, QLocale(locale)), std::optional<QDateTime>(clock));
+            clock = QDateTime(QDate(2027, 11, 30), QTime(23, 59, 58));
+        }
+        QCOMPARE(smtp.messages().size(), 2);
+    }
+
+    // The list is written back as it was read: encoding, mark, line breaks; untouched lines byte for byte.
+    void layoutKept_data() {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QByteArray>("sentLine");
+        QTest::addColumn<QByteArray>("rest");
+        QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFE", 2)
+                                   << QStringLiteral("Ä;B;a@example.test;;;;\r\n").toUtf8() // as text
+                                   << QByteArray(" \r\n");
+        QTest::newRow("Windows-1252, LF")
+            << QByteArray() << QByteArray("\xC4;B;a@example.test;;;;\n") << QByteArray("\n \t\n");
+        QTest::newRow("UTF-8 without mark, no final break")
+            << QByteArray() << QByteArray("\xC3\x84;B;a@example.test;;;;\r\n") << QByteArray("  ");
+    }
+    void layoutKept() {
+        QFETCH(QByteArray, head);
+        QFETCH(QByteArray, sentLine);
+        QFETCH(QByteArray, rest);
+        const bool utf16 = !head.isEmpty();
+        const auto encode = [&](const QByteArray& text) {
+            if (!utf16) return text;
+            const QString s = QString::fromUtf8(text);
+            return QByteArray(reinterpret_cast<const char*>(s.utf16()), s.size() * 2);
+        };
+        TestSmtpServer smtp;
+        START(smtp);
+        const QString list = data(QStringLiteral("sendlist.csv"));
+        const QByteArray before = head + encode(sentLine) + encode(rest);
+        QVERIFY(writeBytes(list, before));
+        const TextFileContent read = readTextFile(list);
+        prompts.expectQuestion(true);
+        TestRunWindow window(prompts, smtp.port());
+        MailingRun(window, setup(list)).run();
+        QCOMPARE(smtp.messages().size(), 1);
+        const QByteArray after = readBytes(list);
+        QVERIFY(after.startsWith(head));
+        QVERIFY2(after.endsWith(encode(rest)), after.toHex().constData());
+        const TextFileContent reread = readTextFile(list);
+        QCOMPARE(reread.encoding, read.encoding);
+        QCOMPARE(reread.lineBreak, read.lineBreak);
+        QCOMPARE(fieldsOf(reread.lines.value(0)).value(0), QStringLiteral("Ä"));
+        QCOMPARE(fieldsOf(reread.lines.value(0)).value(5), QStringLiteral("09.12.2026 14:05:30"));
+    }
+
+    // An error that ends the run early (an attachment that cannot be read) keeps what was sent before it.
+    void earlyErrorKeepsTheRecord() {
+        TestSmtpServer smtp;
+        START(smtp);
+        const QString list = data(QStringLiteral("sendlist.csv"));
+        const QByteArray rest("C;D;c@example.test;;;;/proc/self/mem\r\nE;F;e@example.test;;;;\r\n");
+        QVERIFY(writeBytes(list, "A;B;a@example.test;;;;\r\n" + rest));
+        prompts.expectQuestion(true);
+        TestRunWindow window(prompts, smtp.port());
+        MailingRun run(window, setup(list));
+        QVERIFY_THROWS_EXCEPTION(AppError, run.run());
+        QCOMPARE(smtp.messages().size(), 1);
+        QCOMPARE(readBytes(list), "A;B;a@example.test;;;09.12.2026 14:05:30;;\r\n" + rest);
+        QCOMPARE(window.closes, 1);
+    }
+
+    // An empty list asks for 0 recipients, sends nothing and is written back empty.
+    void emptyList() {
+        const QString list = data(QStringLiteral("sendlist.csv"));
+        QVERIFY(writeBytes(list, ""));
+        prompts.expectQuestion(true,
+                               [](const ScriptedPrompts::Asked& a) { QVERIFY(a.text.contains(" 0 ")); });
+        TestRunWindow window(prompts, 1);
+        MailingRun(window, setup(list)).run();
+        QCOMPARE(readBytes(list), QByteArray());
+        QCOMPARE(window.status, QStringLiteral("0 Mail(s) send."));
+        QCOMPARE(window.progressMaximum, 0);
+    }
+
+    void scheduleDue_data() {
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<QDate>("date");
+        QTest::addColumn<QTime>("time");
+        QTest::addColumn<bool>("due");
+        const QDate today(2026, 12, 9);
+        QTest::newRow("today 09:05, tick at 10:00")
+            << QDateTime(today, QTime(10, 0)) << today << QTime(9, 5) << true;
+        QTest::newRow("today 10:00, tick at 09:59")
+            << QDateTime(today, QTime(9, 59, 59)) << today << QTime(10, 0) << false;
+        QTest::newRow("same minute, seconds ignored")
+            << QDateTime(today, QTime(10, 0, 0)) << today << QTime(10, 0, 59) << true;
+        QTest::newRow("earlier minute of a later hour")
+            << QDateTime(today, QTime(11, 1)) << today << QTime(10, 30) << true;
+        QTest::newRow("past date, 18:00, tick at 09:00")
+            << QDateTime(today, QTime(9, 0)) << today.addDays(-3) << QTime(18, 0) << false;
+        QTest::newRow("past date, 18:00, tick at 18:00")
+            << QDateTime(today, QTime(18, 0)) << today.addDays(-3) << QTime(18, 0) << true;
+        QTest::newRow("tomorrow, any time")
+            << QDateTime(today, QTime(23, 59)) << today.addDays(1) << QTime(0, 0) << false;
+    }
+    void scheduleDue() {
+        QFETCH(QDateTime, now);
+        QFETCH(QDate, date);
+        QFETCH(QTime, time);
+        QFETCH(bool, due);
+        QCOMPARE(ScheduleDue(now, date, time), due);
+    }
+};
+
+TARNEL_TEST_MAIN(TstMailingRun)
+#include "tst_mailingrun.moc"
