@@ -235,6 +235,8 @@ bool SmtpLink::startTls() {
 
 bool SmtpLink::send(const QByteArray& bytes) {
     if (socket.write(bytes) != bytes.size()) return socketFailure(QStringLiteral("sending"));
+    // Hands the bytes to the system at once; waiting is needed only when it cannot take them all.
+    socket.flush();
     while (socket.bytesToWrite() + socket.encryptedBytesToWrite() > 0)
         if (!socket.waitForBytesWritten(m_timeoutMs)) return socketFailure(QStringLiteral("sending"));
     return true;
