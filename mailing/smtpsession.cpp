@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 
 namespace {
 
@@ -296,7 +297,11 @@ bool SmtpLink::command(const QByteArray& line, int expected, const QString& what
 
 bool SmtpLink::looksAlive() {
     if (!m_input.isEmpty()) return false;
-    if (socket.state() == QAbstractSocket::ConnectedState && socket.bytesAvailable() == 0)
+    // A quiet socket is the common case and needs one look; anything waiting (an end of stream, a
+    // goodbye, a TLS session ticket) Qt must read to tell which.
+    pollfd fd{int(socket.socketDescriptor()), POLLIN, 0};
+    if (socket.state() == QAbstractSocket::ConnectedState && socket.bytesAvailable() == 0 &&
+        ::poll(&fd, 1, 0) != 0)
         socket.waitForReadyRead(0);
     return !m_peerClosed && socket.state() == QAbstractSocket::ConnectedState && socket.bytesAvailable() == 0;
 }
