@@ -38,11 +38,25 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int freePort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+sockaddr_in loopback(int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
+    address.sin_port = htons(quint16(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+void stop(QProcess& process) {
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+}
+
+int freePort() {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = loopback(0);
     socklen_t length = sizeof address;
     if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0)
@@ -53,10 +67,7 @@ int freePort() {
 
 bool accepts(int port) {
     const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(quint16(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = loopback(port);
     const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     ::close(s);
     return ok;
@@ -82,13 +93,7 @@ public:
             QThread::msleep(20);
         }
     }
-    ~SmtpSink() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000)) {
-            m_process.kill();
-            m_process.waitForFinished(3000);
-        }
-    }
+    ~SmtpSink() { stop(m_process); }
     int port = 0;
 
 private:
@@ -112,13 +117,7 @@ public:
         if (!output.startsWith("LISTENING ")) throw std::runtime_error("the test SMTP server did not start");
         port = output.mid(10).trimmed().toInt();
     }
-    ~TestServer() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(3000);
-        }
-    }
+    ~TestServer() { stop(m_process); }
     int port = 0;
 
 private:
@@ -128,9 +127,7 @@ private:
 
 int listeningSocket(int* port) {
     const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = loopback(0);
     socklen_t length = sizeof address;
     if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(s, 8) != 0 || ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0)
@@ -141,10 +138,7 @@ int listeningSocket(int* port) {
 
 int connectedSocket(int port) {
     const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(quint16(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = loopback(port);
     if (s < 0 || ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
         throw std::runtime_error("the delay proxy cannot reach the server");
     return s;
