@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cctype>
 #include <netinet/in.h>
 #include <poll.h>
 
@@ -133,7 +134,7 @@ public:
     bool send(const QByteArray& bytes);
     bool read(Reply& reply);
     // Sends one command and reads its reply, which must carry the expected code.
-    bool command(const QByteArray& line, int expected, const QString& what, Reply* reply = nullptr);
+    bool command(const QByteArray& line, int expected, const QString& what);
     bool refuse(const Reply& reply, const QString& what);
     // Whether the idle connection still stands: the peer has not closed it and has said nothing unasked.
     bool looksAlive();
@@ -288,10 +289,9 @@ bool SmtpLink::read(Reply& reply) {
     }
 }
 
-bool SmtpLink::command(const QByteArray& line, int expected, const QString& what, Reply* out) {
+bool SmtpLink::command(const QByteArray& line, int expected, const QString& what) {
     Reply reply;
     if (!send(line) || !read(reply)) return false;
-    if (out) *out = reply;
     return reply.code == expected || refuse(reply, what);
 }
 
