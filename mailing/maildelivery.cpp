@@ -1,7 +1,5 @@
 #include "mailing/maildelivery.h"
 
-#include "mailing/maillibraries.h"
-
 #include <QEventLoop>
 
 #include <chrono>
@@ -62,7 +60,6 @@ private:
 };
 
 MailDelivery::MailDelivery(QObject* parent) : QObject(parent) {
-    initMailLibraries();
     m_worker = std::make_unique<Worker>();
 }
 

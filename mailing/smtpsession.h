@@ -3,24 +3,34 @@
 #include "mailing/mailrequest.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
 #include <QString>
-#include <QStringList>
+
+#include <memory>
 
 // How connections are made. The defaults are the program's own; the rest is for tests.
 struct SmtpOptions {
     int connectTimeoutSeconds = 30;
     int responseTimeoutSeconds = 30;
-    // Test-only: a CA bundle trusted instead of the system's store, fixed name-to-address entries in
-    // curl's "host:port:address" form, and redirections in its "host:port:to-host:to-port" form.
+    // Test-only: a CA certificate (PEM file) trusted instead of the system's store.
     QString caFile;
-    QStringList resolve;
-    QStringList connectTo;
+    // Test-only: a connection to `host`:`port` goes to `address`:`toPort` instead, while the server's
+    // certificate is still checked against `host`.
+    struct Redirect {
+        QString host;
+        int port = 0;
+        QString address;
+        int toPort = 0;
+    };
+    QList<Redirect> redirects;
 };
 
 struct DeliveryResult {
     bool sent = false;
-    // The server's failing reply line, e.g. "550 5.1.1 <x@y>: Recipient address rejected"; empty when the
-    // failure was not a server reply (no connection, time-out, certificate refused...).
+    // The server's failing reply, e.g. "550 5.1.1 <x@y>: Recipient address rejected" (the lines of a
+    // multi-line reply joined by blanks); empty when the failure was not a server reply (no connection,
+    // time-out, certificate refused...).
     QString serverReply;
     // The failure in the transport's own words.
     QString error;
@@ -32,8 +42,13 @@ struct DeliveryResult {
 // A name that merely resolves to a loopback address does not count.
 bool isLoopbackHost(const QString& host);
 
+class SmtpLink;
+
 // One SMTP connection that carries many messages: opened by the first, reused while it stays open, closed
-// after any failure. Blocking; use it from one thread only, the one its curl handle belongs to.
+// after any failure. Where the server offers PIPELINING the envelope and DATA go out as one group (two
+// round trips per message); where it also offers CHUNKING the whole message does (one round trip).
+// Every message is finished, its outcome known, before send() returns. Blocking; use it from one thread
+// only, the one that made the connection.
 class SmtpSession {
 public:
     explicit SmtpSession(const SmtpOptions& options = {});
@@ -51,30 +66,18 @@ public:
     bool isOpen();
     // The account the open connection was made with; later messages travel as this until it is closed.
     const SmtpAccount& connectedAccount() const { return m_account; }
-    // Says QUIT and closes; errors are ignored.
+    // Says QUIT, waits briefly for the answer, and closes; errors are ignored.
     void close();
 
-    // What curl reports while a transfer runs; kept here so it outlives every transfer.
-    struct Trace {
-        bool dataCommandSent = false;
-        bool startTlsSent = false;
-        bool authOffered = false;  // the EHLO answer names AUTH methods...
-        bool loginOffered = false; // ...and LOGIN among them
-        QByteArray failureLine;
-        char errorBuffer[256] = {};
-        void reset();
-    };
-
 private:
-    enum class Outcome { Sent, Failed, Stale, LoginNotOffered };
-    Outcome perform(const SmtpAccount& account, bool login, const PreparedMail& mail, DeliveryResult& result);
-    bool connectionLooksAlive();
+    enum class Outcome { Sent, Failed, Retry };
+    Outcome deliver(const SmtpAccount& account, const PreparedMail& mail, DeliveryResult& result);
+    bool open(const SmtpAccount& account);
+    Outcome transfer(const PreparedMail& mail, bool reused);
+    void drop();
 
     SmtpOptions m_options;
-    void* m_curl = nullptr; // CURL*
-    bool m_open = false;
-    bool m_tls = false;
-    bool m_login = false; // the open connection was made with a login
+    std::unique_ptr<SmtpLink> m_link; // set while a connection is open
     SmtpAccount m_account;
-    Trace m_trace;
+    QElapsedTimer m_sinceReply; // since the open connection last heard from the server
 };

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release (./build-release) when needed and prints the figures, one per line:
-# "<figure name>: <number> <unit>". The delivery benchmarks start and stop Postfix's smtp-sink themselves.
+# "<figure name>: <number> <unit>". The delivery benchmarks start and stop Postfix's smtp-sink (or the test
+# SMTP server) themselves, and a proxy that holds every byte back 10 ms each way for the "20 ms round trip"
+# figures; Python's smtplib is measured the same way for comparison.
 # The editor benchmarks ("editor open 100000 rows: <s> s", "editor sort 100000 rows: <s> s") drive the real
 # windows, offscreen unless QT_QPA_PLATFORM names another platform.
 # Names given run those benches only (recipients, delivery_text, compose_text, import, ...); "import" prints

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-translations-l10n libqscintilla2-qt6-dev
-  libcurl4-openssl-dev libgmime-3.0-dev
+  libgmime-3.0-dev
   python3 python3-aiosmtpd openssl ca-certificates
   xvfb xauth x11-utils fonts-liberation
   postfix

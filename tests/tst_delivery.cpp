@@ -590,7 +590,7 @@ private Q_SLOTS:
         TestSmtpServer smtp(options);
         START(smtp);
         SmtpOptions o = testOptions();
-        o.connectTo = QStringList{QStringLiteral("localhost:465:127.0.0.1:%1").arg(smtp.port())};
+        o.redirects = {{QStringLiteral("localhost"), 465, QStringLiteral("127.0.0.1"), smtp.port()}};
         SmtpSession session(o);
         MailRequest request = requestTo(smtp);
         request.host = QStringLiteral("localhost");
@@ -632,7 +632,8 @@ private Q_SLOTS:
         TestSmtpServer smtp(options);
         START(smtp);
         SmtpOptions o = testOptions();
-        o.resolve = QStringList{QStringLiteral("mail.example.test:%1:127.0.0.1").arg(smtp.port())};
+        o.redirects = {
+            {QStringLiteral("mail.example.test"), smtp.port(), QStringLiteral("127.0.0.1"), smtp.port()}};
         SmtpSession session(o);
         MailRequest request = requestTo(smtp);
         request.host = host;

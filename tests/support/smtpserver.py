@@ -20,8 +20,11 @@ import warnings
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 GREETING_421 = "421 4.3.2 Service not available, closing transmission channel"
+SYNC_554 = "554 5.5.0 SMTP synchronization error"
 MAIL_421 = "421 4.3.2 Service shutting down, closing transmission channel"
 IDLE_421 = "421 4.4.2 Idle timeout, closing transmission channel"
+# Commands after which a client must wait for the reply even when PIPELINING is offered (RFC 2920).
+GROUP_ENDS = {"EHLO", "HELO", "DATA", "QUIT", "STARTTLS", "AUTH", "NOOP", "VRFY", "EXPN"}
 
 
 class Record:
@@ -49,6 +52,26 @@ class Handler:
         self.config = config
         self.record = record
         self.refused = {a.lower() for a in config.refuse_rcpt}
+        self.refused_senders = {a.lower() for a in config.refuse_sender}
+        self.refused_content = {a.lower() for a in config.refuse_content}
+
+    async def handle_EHLO(self, server, session, envelope, hostname, responses):
+        if self.config.no_ehlo:
+            return ["502 5.5.1 Error: command not implemented"]
+        session.host_name = hostname
+        extensions = []
+        if self.config.pipelining:
+            extensions.append("250-PIPELINING")
+        if self.config.chunking:
+            extensions.append("250-CHUNKING")
+        return responses[:-1] + extensions + responses[-1:]
+
+    async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        if address.lower() in self.refused_senders:
+            return "550 5.7.1 <%s>: Sender address rejected" % address
+        envelope.mail_from = address
+        envelope.mail_options.extend(mail_options)
+        return "250 2.1.0 OK"
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address.lower() in self.refused:
@@ -57,6 +80,8 @@ class Handler:
         return "250 2.1.5 OK"
 
     async def handle_DATA(self, server, session, envelope):
+        if any(r.lower() in self.refused_content for r in envelope.rcpt_tos):
+            return self.config.refuse_content_reply
         name = self.record.save_message(envelope.original_content)
         server.messages_here += 1
         self.record.write(conn=server.conn_id, event="message", file=name, mail_from=envelope.mail_from,
@@ -99,17 +124,57 @@ class RecordingSMTP(SMTP):
             shown = arg
             if name == "AUTH" and arg:
                 shown = arg.split(" ")[0]  # the mechanism; an initial response would hold credentials
-            self.record.write(conn=self.conn_id, cmd=name, arg=shown, tls=self.is_tls())
+            # Bytes already waiting behind this command were sent before its reply: pipelined. (A BDAT
+            # command's own chunk follows it, so there it says nothing.)
+            pipelined = name != "BDAT" and len(self._reader._buffer) > 0
+            self.record.write(conn=self.conn_id, cmd=name, arg=shown, tls=self.is_tls(), pipelined=pipelined)
             config = self.config
-            if config.delay and config.delay_on in (name, "ALL"):
-                await asyncio.sleep(config.delay)
-            if name == "MAIL" and config.fail_mail_after is not None \
-                    and self.messages_here >= config.fail_mail_after:
-                await self.push(MAIL_421)
+            if pipelined and (not config.pipelining or name in GROUP_ENDS):
+                # What strict servers do to a client that talks ahead of them.
+                self.record.write(conn=self.conn_id, event="sync-error", cmd=name)
+                await self.push(SYNC_554)
                 self.close_quietly()
                 return
+            if config.silent_after and self.messages_here >= config.silent_after:
+                await asyncio.sleep(3600)  # gone silent, like a connection a firewall forgot
+            if config.delay and config.delay_on in (name, "ALL"):
+                await asyncio.sleep(config.delay)
+            if config.drop_on == name and self.messages_here >= config.drop_on_after:
+                self.record.write(conn=self.conn_id, event="drop", cmd=name)
+                self.transport.abort()
+                return
+            for verb, after in (("MAIL", config.fail_mail_after), ("RCPT", config.fail_rcpt_after)):
+                if name == verb and after is not None and self.messages_here >= after:
+                    await self.push(MAIL_421)
+                    self.close_quietly()
+                    return
             return await method(arg)
         return run
+
+    async def smtp_BDAT(self, arg):
+        """CHUNKING (RFC 3030): BDAT <size> [LAST], the chunk's bytes right after the command line."""
+        words = (arg or "").split()
+        if not self.config.chunking:
+            return await self.push('500 Error: command "BDAT" not recognized')
+        if not words or not words[0].isdigit() or len(words) > 2 \
+                or (len(words) == 2 and words[1].upper() != "LAST"):
+            await self.push("501 5.5.4 Syntax: BDAT <size> [LAST]")
+            self.close_quietly()  # the chunk's length is unknown: the stream is lost
+            return
+        chunk = await self._reader.readexactly(int(words[0]))
+        envelope = self.envelope
+        if not envelope.mail_from or not envelope.rcpt_tos:
+            self._set_rset_state()
+            return await self.push("554 5.5.1 Error: no valid recipients")
+        chunks = getattr(envelope, "chunks", [])
+        chunks.append(chunk)
+        envelope.chunks = chunks
+        if len(words) == 1:
+            return await self.push("250 2.0.0 %d bytes received" % len(chunk))
+        envelope.original_content = envelope.content = b"".join(chunks)
+        status = await self.event_handler.handle_DATA(self, self.session, envelope)
+        self._set_post_data_state()
+        await self.push(status)
 
     def connection_made(self, transport):
         super().connection_made(transport)
@@ -167,13 +232,28 @@ def main():
     parser.add_argument("--implicit-tls", action="store_true")
     parser.add_argument("--cert")
     parser.add_argument("--key")
+    parser.add_argument("--pipelining", action="store_true", help="offer PIPELINING (RFC 2920)")
+    parser.add_argument("--chunking", action="store_true", help="offer CHUNKING (RFC 3030)")
+    parser.add_argument("--no-ehlo", action="store_true", help="answer EHLO with 502: HELO only")
     parser.add_argument("--refuse-rcpt", action="append", default=[], help="answer RCPT for it with 550")
+    parser.add_argument("--refuse-sender", action="append", default=[], help="answer MAIL for it with 550")
+    parser.add_argument("--refuse-content", action="append", default=[],
+                        help="answer the end of a message to this recipient with --refuse-content-reply")
+    parser.add_argument("--refuse-content-reply", default="554 5.7.1 Message content rejected")
     parser.add_argument("--close-after", type=int, default=0,
                         help="close a connection after its Nth accepted message")
     parser.add_argument("--goodbye-after", type=int, default=0,
                         help="after the Nth message of a connection say 421 unasked and close it")
     parser.add_argument("--fail-mail-after", type=int, default=None,
                         help="after N messages of a connection answer MAIL with 421 and close")
+    parser.add_argument("--fail-rcpt-after", type=int, default=None,
+                        help="after N messages of a connection answer RCPT with 421 and close")
+    parser.add_argument("--drop-on", default="",
+                        help="drop the connection unanswered when this command arrives (see --drop-on-after)")
+    parser.add_argument("--drop-on-after", type=int, default=0,
+                        help="...once the connection has carried N messages")
+    parser.add_argument("--silent-after", type=int, default=0,
+                        help="after N messages of a connection answer nothing more")
     parser.add_argument("--greeting-421", action="store_true", help="greet with 421 and close")
     parser.add_argument("--drop-after-data", type=int, default=0,
                         help="keep the Nth message of a connection but drop the connection instead of answering")
@@ -182,6 +262,7 @@ def main():
                         help="GREETING, a command (EHLO, MAIL, RCPT, DATA...), END (end of data) or ALL")
     config = parser.parse_args()
     config.delay_on = config.delay_on.upper()
+    config.drop_on = config.drop_on.upper()
 
     warnings.simplefilter("ignore")
     logging.getLogger("mail.log").setLevel(logging.CRITICAL)

@@ -120,12 +120,26 @@ bool TestSmtpServer::start() {
         arguments << (o.startTls ? QStringLiteral("--starttls") : QStringLiteral("--implicit-tls"))
                   << QStringLiteral("--cert") << c.cert << QStringLiteral("--key") << c.key;
     }
+    if (o.pipelining) arguments << QStringLiteral("--pipelining");
+    if (o.chunking) arguments << QStringLiteral("--chunking");
+    if (o.noEhlo) arguments << QStringLiteral("--no-ehlo");
     for (const QString& r : o.refuseRecipients)
         arguments << QStringLiteral("--refuse-rcpt") << r;
+    for (const QString& r : o.refuseSenders)
+        arguments << QStringLiteral("--refuse-sender") << r;
+    for (const QString& r : o.refuseContent)
+        arguments << QStringLiteral("--refuse-content") << r;
+    arguments << QStringLiteral("--refuse-content-reply") << o.refuseContentReply;
     if (o.closeAfter > 0) arguments << QStringLiteral("--close-after") << QString::number(o.closeAfter);
     if (o.goodbyeAfter > 0) arguments << QStringLiteral("--goodbye-after") << QString::number(o.goodbyeAfter);
     if (o.failMailAfter >= 0)
         arguments << QStringLiteral("--fail-mail-after") << QString::number(o.failMailAfter);
+    if (o.failRcptAfter >= 0)
+        arguments << QStringLiteral("--fail-rcpt-after") << QString::number(o.failRcptAfter);
+    if (!o.dropOn.isEmpty())
+        arguments << QStringLiteral("--drop-on") << o.dropOn << QStringLiteral("--drop-on-after")
+                  << QString::number(o.dropOnAfter);
+    if (o.silentAfter > 0) arguments << QStringLiteral("--silent-after") << QString::number(o.silentAfter);
     if (o.greeting421) arguments << QStringLiteral("--greeting-421");
     if (o.dropAfterData > 0)
         arguments << QStringLiteral("--drop-after-data") << QString::number(o.dropAfterData);
@@ -185,7 +199,8 @@ QList<TestSmtpServer::Command> TestSmtpServer::commands() const {
     for (const QJsonObject& e : entries())
         if (e.contains(QLatin1String("cmd")))
             list << Command{e.value(QLatin1String("conn")).toInt(), e.value(QLatin1String("cmd")).toString(),
-                            e.value(QLatin1String("arg")).toString(), e.value(QLatin1String("tls")).toBool()};
+                            e.value(QLatin1String("arg")).toString(), e.value(QLatin1String("tls")).toBool(),
+                            e.value(QLatin1String("pipelined")).toBool()};
     return list;
 }
 

@@ -24,10 +24,22 @@ public:
         bool refuseLogin = false;
         bool startTls = false;
         bool implicitTls = false;
+        // Extensions offered. A client that talks ahead of the server's replies where it may not (no
+        // PIPELINING, or after a command that ends a group) gets "554 SMTP synchronization error".
+        bool pipelining = true;
+        bool chunking = false;
+        bool noEhlo = false; // answer EHLO with 502: HELO only
         QStringList refuseRecipients;
+        QStringList refuseSenders; // MAIL FROM answered with 550
+        QStringList refuseContent; // the end of a message to one of them answered with refuseContentReply
+        QString refuseContentReply = QStringLiteral("554 5.7.1 Message content rejected");
         int closeAfter = 0;       // close a connection after its Nth message
         int goodbyeAfter = 0;     // after the Nth message of a connection say 421 unasked and close
         int failMailAfter = -1;   // after N messages of a connection answer MAIL with 421 and close
+        int failRcptAfter = -1;   // ...RCPT likewise
+        QString dropOn;           // drop the connection unanswered when this command arrives...
+        int dropOnAfter = 0;      // ...once the connection has carried N messages
+        int silentAfter = 0;      // after N messages of a connection answer nothing more
         bool greeting421 = false; // greet with 421 and close
         int dropAfterData = 0;    // keep the Nth message of a connection but drop it unanswered
         double delaySeconds = 0;
@@ -38,6 +50,7 @@ public:
         QString verb;
         QString argument;
         bool tls;
+        bool pipelined; // the client's next bytes had arrived before this command was answered
     };
     struct Login {
         int connection;
@@ -72,7 +85,8 @@ public:
     QList<Message> messages() const;
     int connectionCount() const;
     int closedConnectionCount() const;
-    // How many connections saw the event: "connect", "close", "goodbye" (421 said unasked), "message".
+    // How many connections saw the event: "connect", "close", "goodbye" (421 said unasked), "message",
+    // "drop", "sync-error".
     int eventCount(const QString& event) const;
     // Processes events until `ready` holds or `timeoutMs` has passed; returns whether it held.
     static bool waitFor(const std::function<bool()>& ready, int timeoutMs = 5000);
