@@ -124,7 +124,8 @@ private Q_SLOTS:
         const QString deb = out.filePath(debs.first());
         const Run depends =
             run(QStringLiteral("dpkg-deb"), {QStringLiteral("--field"), deb, QStringLiteral("Depends")});
-        for (const char* library : {"libqt6widgets6", "libcurl4", "libgmime-3.0-0"})
+        for (const char* library :
+             {"libqt6widgets6", "libqt6network6", "libgmime-3.0-0", "libqscintilla2-qt6"})
             QVERIFY2(depends.output.contains(QLatin1String(library)), qPrintable(depends.output));
         const Run contents = run(QStringLiteral("dpkg-deb"), {QStringLiteral("--contents"), deb});
         QVERIFY2(contents.output.contains(QStringLiteral("./usr/bin/tarnel -> ../libexec/tarnel/tarnel")),
