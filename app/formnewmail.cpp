@@ -471,6 +471,7 @@ void TFormNewMail::BitBtnOpenClick() {
 // ---- Message text files -------------------------------------------------------------------------------
 
 QStringList TFormNewMail::messageLines() const {
+    if (m_pendingMessage) return *m_pendingMessage;
     // The plain-text view turns no-break spaces into blanks and line separators into breaks; the raw text
     // keeps them, with a paragraph separator between lines.
     QString text = Memo2->document()->toRawText();

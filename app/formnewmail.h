@@ -11,9 +11,11 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QAbstractButton;
 class MailDelivery;
+class MailingInWindow;
 class QAction;
 class QTranslator;
 class QCheckBox;
@@ -158,8 +160,8 @@ public:
     // handling events meanwhile, but no second delivery can start and closing waits for it.
     bool DeliveryInFlight() const { return m_delivering; }
 
-    // Memo2's text as file lines, and lines into Memo2: exact inverses, with every character kept (no-break
-    // spaces and line separators included).
+    // Memo2's text as file lines (during a run, the line's message even before Memo2 shows it), and lines
+    // into Memo2: exact inverses, with every character kept (no-break spaces and line separators included).
     QStringList messageLines() const;
     void setMessageLines(const QStringList& lines);
 
@@ -186,6 +188,8 @@ private:
     void writeMessageFile(const QString& path);
     MailDelivery* newDelivery();
     QDateTime now() const;
+    // A running mailing paints its fields now and then; this shows what they hold at once.
+    void showRunFieldsNow();
     void setPanelTone(bool aborted);
     // True when a close request must wait for the delivery in flight; it is carried out once that returns.
     bool closeWaitsForDelivery();
@@ -201,5 +205,7 @@ private:
     bool m_running = false;
     bool m_runUnattended = false;
     bool m_checking = false;
+    MailingInWindow* m_runDisplay = nullptr;     // while a run shows its lines
+    std::optional<QStringList> m_pendingMessage; // a run's message not yet put into Memo2
     friend class MailingInWindow;
 };

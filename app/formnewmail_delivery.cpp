@@ -66,7 +66,10 @@ bool TFormNewMail::DeliverMessage(const QString& recipients, const QString& cc, 
     LastDelivery = IdSMTP->send(mail);
     // A failed delivery has already dropped its connection. A scheduled run has nobody to press OK: its
     // failures are recorded in the list alone.
-    if (!LastDelivery.sent && !(m_running && m_runUnattended)) m_prompts.error(State.Texts.MsgMailError);
+    if (!LastDelivery.sent && !(m_running && m_runUnattended)) {
+        showRunFieldsNow(); // the box names no recipient: the fields behind it must
+        m_prompts.error(State.Texts.MsgMailError);
+    }
     return LastDelivery.sent;
 }
 

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -22,29 +23,57 @@
 
 // Mailing run, test mail, connection check and scheduled start of the main window.
 
-// The run shows every recipient in the window's own fields and sends what stands in them.
+// The run shows every recipient in the window's own fields and sends what stands in them. The fields are
+// filled for every line, but painted at most every kRefreshMs: a run sends far more lines a second than a
+// screen shows frames, and painting each (or laying out each message in the message field, which costs
+// more than sending it) would slow the run down several times. Until it is painted, a line's message waits
+// beside the field, and the delivery takes it from there.
 class MailingInWindow : public MailingRunWindow {
 public:
-    explicit MailingInWindow(TFormNewMail& window) : w(window) {}
+    static constexpr int kRefreshMs = 40;
+
+    explicit MailingInWindow(TFormNewMail& window)
+        : w(window), m_fields{w.EditMail, w.EditSubject, w.EditPatch,   w.Edit1,
+                              w.Memo2,    w.SelHtml,     w.ProgressBar1} {
+        m_sincePaint.start();
+    }
+    ~MailingInWindow() override { paint(true); }
+
+    // Lets the fields paint what they hold now (and again from here on, when `stay`).
+    void paint(bool stay = false) {
+        if (w.m_pendingMessage) {
+            w.setMessageLines(*w.m_pendingMessage);
+            w.m_pendingMessage.reset();
+        }
+        for (QWidget* field : m_fields)
+            field->setUpdatesEnabled(true);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (!stay)
+            for (QWidget* field : m_fields)
+                field->setUpdatesEnabled(false);
+        m_sincePaint.start();
+    }
 
     void showProgress(int position, int maximum) override {
         w.ProgressBar1->setMaximum(maximum);
         w.ProgressBar1->setValue(position);
-        w.ProgressBar1->repaint();
+        if (maximum == 0 || position == 0) paint(); // the start shows at once
     }
-    void processEvents() override { QCoreApplication::processEvents(); }
+    void processEvents() override {
+        if (m_sincePaint.elapsed() >= kRefreshMs) paint();
+        QCoreApplication::processEvents();
+    }
     bool stopRequested() const override { return w.State.StopRequested; }
     void showRecipient(const QString& address, const QString& subject, const QString& attachment) override {
-        show(w.EditMail, address);
-        show(w.EditSubject, subject);
-        show(w.EditPatch, attachment);
+        w.EditMail->setText(address);
+        w.EditSubject->setText(subject);
+        w.EditPatch->setText(attachment);
     }
     void showMessage(const QStringList& lines, bool html) override {
         w.SelHtml->setItemIndex(html ? 1 : 0);
-        w.SelHtml->repaint();
-        w.setMessageLines(lines);
+        w.m_pendingMessage = lines;
     }
-    void showMailNumber(int number) override { show(w.Edit1, QString::number(number)); }
+    void showMailNumber(int number) override { w.Edit1->setText(QString::number(number)); }
     Delivery deliver() override {
         w.SendCurrentMail();
         const DeliveryResult& result = w.LastDelivery;
@@ -64,13 +93,14 @@ public:
     }
 
 private:
-    static void show(QLineEdit* edit, const QString& text) {
-        edit->setText(text);
-        edit->repaint();
-    }
-
     TFormNewMail& w;
+    const QList<QWidget*> m_fields;
+    QElapsedTimer m_sincePaint;
 };
+
+void TFormNewMail::showRunFieldsNow() {
+    if (m_runDisplay) m_runDisplay->paint();
+}
 
 QDateTime TFormNewMail::now() const {
     return Now ? Now() : QDateTime::currentDateTime();
@@ -113,6 +143,7 @@ void TFormNewMail::RunMailing() {
 
     MailingInWindow window(*this);
     MailingRun run(window, setup);
+    m_runDisplay = &window;
     // While it runs the buttons that would start another run, or change its list, are off.
     const QList<QWidget*> blocked{findChild<QWidget*>(QStringLiteral("ToolButton1")),
                                   findChild<QWidget*>(QStringLiteral("ToolButton3")),
@@ -134,6 +165,7 @@ void TFormNewMail::RunMailing() {
             if (!run.messageFile().isEmpty()) w.State.MessageFile = run.messageFile();
             w.m_running = false;
             w.m_runUnattended = false;
+            w.m_runDisplay = nullptr;
             for (QWidget* button : blocked)
                 button->setEnabled(true);
             // A close asked for during the run is carried out now that the list is written.

@@ -1,5 +1,5 @@
-#include "core/datetimenumber.h"
 #include "bench/bench.h"
+#include "core/datetimenumber.h"
 #include "recipients/recipienttablemodel.h"
 
 #include <QRandomGenerator>

@@ -1,3 +1,6 @@
+#include "app/appwindows.h"
+#include "app/formnewmail.h"
+#include "core/datetimenumber.h"
 #include "core/paths.h"
 #include "core/textfile.h"
 #include "mailing/maildelivery.h"
@@ -5,15 +8,19 @@
 #include "recipients/recipientline.h"
 #include "settings/settingsfile.h"
 #include "tests/support/outboxprocess.h"
+#include "tests/support/parsedmail.h"
+#include "tests/support/scriptedprompts.h"
 #include "tests/support/testenvironment.h"
 #include "tests/support/testfiles.h"
 #include "tests/support/testsmtpserver.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 #include <csignal>
 
@@ -168,6 +175,47 @@ private Q_SLOTS:
         runTryData(noDataHome, 2525, &exitCode);
         QVERIFY(exitCode > 0);
         QVERIFY(isEmptyFolder(home.path()));
+    }
+
+    // The try-out as a newcomer does it: the prepared data folder, the real main window, "Run mailing".
+    void tryOutMailing() {
+        QDir(dataFolderPath()).removeRecursively();
+        OutboxProcess outbox;
+        START(outbox);
+        int exitCode = 0;
+        runTryData(QProcessEnvironment::systemEnvironment(), outbox.port(), &exitCode);
+        QCOMPARE(exitCode, 0);
+        ScriptedPrompts prompts;
+        prompts.expectQuestion(true, [](const ScriptedPrompts::Asked& a) {
+            QVERIFY2(a.text.contains(QLatin1String(" 5 ")) && a.text.contains(QLatin1String("sendlist.csv")),
+                     qPrintable(a.text));
+        });
+        AppWindows windows(prompts);
+        TFormNewMail* w = windows.FormNewMail.get();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        w->findChild<QToolButton*>(QStringLiteral("ToolButton3"))->click();
+        VERIFY_PROMPTS(prompts); // the row without an address fails without an error box
+        QCOMPARE(w->PanelMessage->text(), QStringLiteral("4") + w->State.Texts.MsgMailsSent);
+        QVERIFY(TestSmtpServer::waitFor([&] { return outbox.messageFiles().size() == 4; }));
+
+        const QStringList list = readTextFile(dataFolderPath() + defaultListFileName()).lines;
+        QCOMPARE(list.size(), 5);
+        for (int i = 0; i < 5; ++i) {
+            const QString sent = SplitRecipientLine(list.at(i)).Send;
+            if (i == 3)
+                QCOMPARE(sent, w->State.Texts.MsgInvalidAddress.trimmed());
+            else
+                QVERIFY2(regionalTextToDateTime(sent).has_value(), qPrintable(list.at(i)));
+        }
+        const QStringList files = outbox.messageFiles();
+        const ParsedMail first =
+            ParsedMail::parse(readBytes(outbox.folder() + QLatin1Char('/') + files.first()));
+        QVERIFY(first.parts.value(0).text().startsWith(QStringLiteral("Hallo Jürgen Müller,")));
+        QCOMPARE(first.subject, QStringLiteral("Grüße zum Sommerfest"));
+        QVERIFY(outbox.summaries().value(0).contains(QLatin1String("juergen.mueller@example.org")));
+        w->hide();
+        QVERIFY(outbox.stop());
     }
 
     // try.sh starts the outbox and the program in a temporary folder and stops the outbox when the program
