@@ -5,8 +5,10 @@
 # figures; Python's smtplib is measured the same way for comparison.
 # The editor benchmarks ("editor open 100000 rows: <s> s", "editor sort 100000 rows: <s> s") drive the real
 # windows, offscreen unless QT_QPA_PLATFORM names another platform.
-# Names given run those benches only (recipients, delivery_text, compose_text, import, ...); "import" prints
-# "csv import 100000 lines: <s> s".
+# Names given run those benches only (recipients, delivery_text, compose_text, import, mailing_run, ...);
+# "import" prints "csv import 100000 lines: <s> s", "mailing_run" prints "mailing run: <n> mails/s" and
+# "mailing run peak memory: <n> MB" (run it on its own for a peak of its own; TARNEL_BENCH_LINES sets the
+# list's length, 10,000 by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
