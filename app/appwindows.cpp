@@ -2,7 +2,7 @@
 
 #include "app/aboutbox.h"
 #include "app/formnewmail.h"
-#include "app/help.h"
+#include "core/help.h"
 #include "import/formimport.h"
 #include "recipients/formgrid.h"
 #include "recipients/formloeschen.h"

@@ -311,17 +311,7 @@ void TFormNewMail::paintEvent(QPaintEvent*) {
 }
 
 bool TFormNewMail::runGuarded(const std::function<void()>& operation) {
-    try {
-        operation();
-        return true;
-    } catch (const AppError& e) {
-        m_prompts.error(e.text());
-    } catch (const std::exception& e) {
-        m_prompts.error(QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-        m_prompts.error(QStringLiteral("Unknown error"));
-    }
-    return false;
+    return runReportingErrors(m_prompts, operation);
 }
 
 // ---- Start-up and close -------------------------------------------------------------------------------

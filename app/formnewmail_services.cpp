@@ -1,7 +1,7 @@
 #include "app/formnewmail.h"
 
 #include "app/aboutbox.h"
-#include "app/help.h"
+#include "core/help.h"
 #include "app/onlineupdate.h"
 #include "core/apperror.h"
 #include "core/datetimenumber.h"

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // What a file dialog is opened with. `filter` is in Qt's form ("Alle (*)"); an empty one shows all files.
 struct FileDialogRequest {
     QString folder;
@@ -23,3 +25,7 @@ public:
     virtual QString openFile(const FileDialogRequest& request) = 0;
     virtual QString saveFile(const FileDialogRequest& request) = 0;
 };
+
+// Runs an operation; an error it does not handle itself is shown in an error box with the error's text (the
+// default error report), and the program goes on. Returns false after an error.
+bool runReportingErrors(Prompts& prompts, const std::function<void()>& operation);

@@ -1,5 +1,7 @@
 #include "import/formimport.h"
 
+#include "core/help.h"
+
 #include "core/apperror.h"
 #include "core/interfacetexts.h"
 #include "core/paths.h"
@@ -92,13 +94,7 @@ void TFormImport::bind(QToolButton* button, void (TFormImport::*operation)()) {
 }
 
 void TFormImport::runGuarded(const std::function<void()>& operation) {
-    try {
-        operation();
-    } catch (const AppError& e) {
-        m_prompts.error(e.text());
-    } catch (const std::exception& e) {
-        m_prompts.error(QString::fromLocal8Bit(e.what()));
-    }
+    runReportingErrors(m_prompts, operation);
 }
 
 void TFormImport::buildToolBar() {
@@ -328,12 +324,10 @@ void TFormImport::ToolButton11Click() {
 }
 
 void TFormImport::ToolButton16Click() {
-    // A missing help file opens nothing.
-    const QFileInfo file(programFolderPath() + helpFileName(Language));
-    if (!file.isFile()) return;
-    QUrl url = QUrl::fromLocalFile(file.absoluteFilePath());
-    url.setFragment(QStringLiteral("topic%1").arg(kHelpTopic));
-    OpenUrl(url);
+    // A missing help file, or no program to show it, is said rather than passed over in silence.
+    const QString file = helpFilePath(programFolderPath(), Language);
+    const QUrl url = helpUrl(file, helpTopicAnchor(kHelpTopic));
+    if (url.isEmpty() || !OpenUrl(url)) m_prompts.error(messageTextsFor(Language).MsgHelpNotOpened.arg(file));
 }
 
 void TFormImport::ToolButton18Click() {

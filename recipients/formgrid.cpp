@@ -399,15 +399,7 @@ void TFormGrid::paintCorner(QWidget* corner) {
 }
 
 bool TFormGrid::runGuarded(const std::function<void()>& operation) {
-    try {
-        operation();
-        return true;
-    } catch (const AppError& e) {
-        m_prompts.error(e.text());
-    } catch (const std::exception& e) {
-        m_prompts.error(QString::fromLocal8Bit(e.what()));
-    }
-    return false;
+    return runReportingErrors(m_prompts, operation);
 }
 
 void TFormGrid::runCommand(void (TFormGrid::*command)()) {

@@ -1,7 +1,7 @@
 #include "app/aboutbox.h"
 #include "app/appwindows.h"
 #include "app/formnewmail.h"
-#include "app/help.h"
+#include "core/help.h"
 #include "app/onlineupdate.h"
 #include "core/datetimenumber.h"
 #include "core/interfacetexts.h"

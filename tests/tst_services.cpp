@@ -1,4 +1,4 @@
-#include "app/help.h"
+#include "core/help.h"
 #include "app/onlineupdate.h"
 #include "tests/support/testenvironment.h"
 
