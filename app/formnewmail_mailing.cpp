@@ -8,6 +8,7 @@
 #include "mailing/mailingrun.h"
 #include "mailing/mailrequest.h"
 #include "mailing/schedule.h"
+#include "recipients/formgrid.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -247,8 +248,9 @@ void TFormNewMail::CheckBox1Click() {
 }
 
 void TFormNewMail::Timer1Timer() {
-    // A tick already on its way when the schedule was disarmed has nothing to do.
-    if (!Timer1->isActive() || m_running || m_delivering) return;
+    // A tick already on its way when the schedule was disarmed has nothing to do. While the list editor is
+    // open the run waits for the next tick: the editor may be about to save the list the run would write.
+    if (!Timer1->isActive() || m_running || m_delivering || (FormGrid && FormGrid->isVisible())) return;
     BitBtnCheckClick();
     if (!State.OnlineState || !ScheduleDue(now(), DateTimePicker1->date(), DateTimePicker2->time())) return;
     // Off before the run starts, so no tick during it can start another.

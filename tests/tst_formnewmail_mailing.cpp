@@ -4,6 +4,7 @@
 #include "core/datetimenumber.h"
 #include "core/paths.h"
 #include "mailing/maildelivery.h"
+#include "recipients/formgrid.h"
 #include "settings/settingsfile.h"
 #include "tests/support/parsedmail.h"
 #include "tests/support/scriptedprompts.h"
@@ -368,6 +369,12 @@ private Q_SLOTS:
         QVERIFY(w->State.OnlineState);
         QCOMPARE(smtp.messages().size(), 0);
         w->Now = [] { return kNow.addSecs(600); };
+        windows->FormGrid->DataPath = dataFolderPath();
+        windows->FormGrid->FItems = dataFile(QStringLiteral("sendlist.csv"));
+        windows->FormGrid->show(); // the list editor is open: the run waits for a later tick
+        w->Timer1Timer();
+        QCOMPARE(smtp.messages().size(), 0);
+        windows->FormGrid->hide();
         w->Timer1Timer();
         QCOMPARE(smtp.messages().size(), 2);
         QVERIFY(!w->CheckBox1->isChecked());
