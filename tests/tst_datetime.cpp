@@ -1,6 +1,8 @@
 #include "core/datetimenumber.h"
 #include "tests/support/testenvironment.h"
 
+#include <limits>
+
 class TstDateTime : public QObject {
     Q_OBJECT
 
@@ -24,6 +26,23 @@ private Q_SLOTS:
         QFETCH(QDateTime, dateTime);
         QCOMPARE(numberToDateTime(number), dateTime);
         QCOMPARE(dateTimeToNumber(dateTime), number);
+    }
+
+    // A number from a damaged or foreign file must not overflow the conversion to whole days.
+    void numbersBeyondTheCalendarGiveNothing_data() {
+        QTest::addColumn<double>("number");
+        QTest::newRow("1e300") << 1e300;
+        QTest::newRow("-1e300") << -1e300;
+        QTest::newRow("infinity") << std::numeric_limits<double>::infinity();
+        QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("1 January 10000, noon") << 2958466.5;
+    }
+    void numbersBeyondTheCalendarGiveNothing() {
+        QFETCH(double, number);
+        QVERIFY(!numberToDateTime(number).isValid());
+        QCOMPARE(dateTimeToRegionalText(numberToDateTime(number)), QString());
+        QCOMPARE(numberToDateTime(2958465.5), QDateTime(QDate(9999, 12, 31), QTime(12, 0)));
+        QCOMPARE(numberToDateTime(-693593.5), QDateTime(QDate(1, 1, 1), QTime(12, 0)));
     }
 
     void numbersAreExactToTheSecond() {
