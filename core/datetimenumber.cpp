@@ -43,7 +43,7 @@ QDateTime numberToDateTime(double number) {
     qint64 days = qint64(whole);
     if (seconds >= kSecondsPerDay) { // a fraction that rounds up to the next midnight
         seconds -= kSecondsPerDay;
-        days += number < 0 ? -1 : 1;
+        ++days; // the time of day runs forward before the epoch too
     }
     return QDateTime(kEpoch.addDays(days), QTime(0, 0).addSecs(int(seconds)));
 }

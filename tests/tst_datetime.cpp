@@ -54,6 +54,9 @@ private Q_SLOTS:
             QCOMPARE(numberToDateTime(dateTimeToNumber(dt)), dt);
         }
         QCOMPARE(numberToDateTime(10.9999999999), QDateTime(QDate(1900, 1, 10), QTime(0, 0)));
+        // Before the epoch the day counts backwards but its time still runs forward, to the next midnight.
+        QCOMPARE(numberToDateTime(-1.9999999999), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
+        QCOMPARE(numberToDateTime(-0.9999999999), QDateTime(QDate(1899, 12, 31), QTime(0, 0)));
         QCOMPARE(dateToNumber(QDate(2012, 9, 13)), 41165.0);
         QCOMPARE(timeToNumber(QTime(6, 0, 0, 999)), 0.25);
     }
