@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (wire[i] == '\n') FUZZ_CHECK(i > 0 && wire[i - 1] == '\r', "bare LF" << wire);
     }
     for (const QByteArray& line : wire.split('\n'))
-        FUZZ_CHECK(line.size() <= 1000, "line of" << line.size() << "bytes");
+        FUZZ_CHECK(line.size() <= 1000, "line of" << line.size() << "bytes:" << line.left(300));
 
     std::map<QString, int> count;
     for (const QString& name : headerNames(wire)) {

@@ -12,6 +12,7 @@
 #include <QSysInfo>
 
 #include <cctype>
+#include <cstring>
 
 namespace {
 
@@ -111,6 +112,10 @@ InternetAddress* parseMailbox(const QString& text) {
     if (at <= 0 || at == addr.size() - 1) return nullptr;
     for (QChar c : addr)
         if (c.isSpace() || c == u'<' || c == u'>' || c == u',' || c == u';') return nullptr;
+    // SMTP carries at most 254 octets of address; a longer one cannot be delivered, and the header line
+    // holding it, which cannot be folded, could pass the 998-octet limit of a mail line.
+    if (std::strlen(internet_address_mailbox_get_idn_addr(INTERNET_ADDRESS_MAILBOX(address))) > 254)
+        return nullptr;
     g_object_ref(address);
     return address;
 }
