@@ -214,6 +214,8 @@ QString writeStagingPath(const QString& path) {
     return target.absolutePath() + QLatin1String("/.") + target.fileName() + QLatin1String(".tarnel-new");
 }
 
+namespace {
+
 void removeWriteLeftovers(const QString& path) {
     const QString staged = QFileInfo(writeStagingPath(path)).fileName();
     QDir folder = QFileInfo(path).absoluteDir();
@@ -226,6 +228,8 @@ void removeWriteLeftovers(const QString& path) {
             folder.remove(name);
     }
 }
+
+} // namespace
 
 void writeFileAtomically(const QString& path, const QByteArray& bytes,
                          std::optional<QFileDevice::Permissions> permissions) {
