@@ -39,7 +39,7 @@ inline TextFormat messageFormat() {
 
 inline QStringList message(int variant) {
     QStringList lines;
-    const int count = variant ? 6000 : 4000;
+    const int count = variant ? 3000 : 2000;
     for (int i = 0; i < count; ++i)
         lines << QStringLiteral("Zeile %1 von Text %2: Grüße an $Prename $Name").arg(i).arg(variant);
     return lines;

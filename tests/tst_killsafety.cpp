@@ -184,7 +184,7 @@ private Q_SLOTS:
         // Windows-1252, CR LF: read and written back in that layout. Blank lines and lines without an
         // address among the rest.
         QStringList lines;
-        for (int i = 0; i < 20000; ++i) {
+        for (int i = 0; i < 8000; ++i) {
             if (i % 500 == 7)
                 lines << QStringLiteral("  ");
             else if (i % 1000 == 13)
