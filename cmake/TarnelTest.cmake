@@ -9,6 +9,10 @@ function(tarnel_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
+  # Under the sanitizers everything runs several times slower.
+  if(TARNEL_SANITIZE)
+    math(EXPR T_TIMEOUT "${T_TIMEOUT} * 4")
+  endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()

@@ -8,6 +8,9 @@ namespace {
 
 const QDate kEpoch(1899, 12, 30);
 constexpr qint64 kSecondsPerDay = 86400;
+// 1 January 0001 and 31 December 9999 as date-time numbers.
+constexpr double kFirstDay = -693593;
+constexpr double kLastDay = 2958465;
 
 // Qt's short formats often carry a two-digit year, which reads back into the wrong century.
 QString widenYear(QString format) {
@@ -32,13 +35,15 @@ double dateTimeToNumber(const QDateTime& dateTime) {
 }
 
 QDateTime numberToDateTime(double number) {
+    // Beyond the years 1 to 9999 (or not a number at all) the conversion to whole days would overflow.
+    if (!(number >= kFirstDay - 1 && number <= kLastDay + 1)) return {};
     double whole = 0;
     const double fraction = std::fabs(std::modf(number, &whole));
     qint64 seconds = std::llround(fraction * kSecondsPerDay);
     qint64 days = qint64(whole);
     if (seconds >= kSecondsPerDay) { // a fraction that rounds up to the next midnight
         seconds -= kSecondsPerDay;
-        days += number < 0 ? -1 : 1;
+        ++days; // the time of day runs forward before the epoch too
     }
     return QDateTime(kEpoch.addDays(days), QTime(0, 0).addSecs(int(seconds)));
 }
@@ -56,6 +61,7 @@ QString regionalTimeFormat(const QLocale& locale) {
 }
 
 QString dateTimeToRegionalText(const QDateTime& dateTime, const QLocale& locale) {
+    if (!dateTime.isValid()) return {};
     QString text = locale.toString(dateTime.date(), regionalDateFormat(locale));
     if (dateTime.time() != QTime(0, 0))
         text += QLatin1Char(' ') + locale.toString(dateTime.time(), regionalTimeFormat(locale));

@@ -10,12 +10,13 @@
 // Date-time numbers: days since 30 December 1899, the fraction is the time of day; 0 means "none".
 // Negative numbers count days backwards while the fraction still runs forward from midnight.
 double dateTimeToNumber(const QDateTime& dateTime);
+// Invalid for a number outside the years 1 to 9999, infinity or NaN.
 QDateTime numberToDateTime(double number);
 double dateToNumber(const QDate& date);
 double timeToNumber(const QTime& time);
 
 // The regional text form: the locale's short date with a four-digit year, a blank and the time with
-// seconds and without a time zone; the time is left out at exactly midnight.
+// seconds and without a time zone; the time is left out at exactly midnight. Empty for an invalid one.
 QString regionalDateFormat(const QLocale& locale = QLocale::system());
 QString regionalTimeFormat(const QLocale& locale = QLocale::system());
 QString dateTimeToRegionalText(const QDateTime& dateTime, const QLocale& locale = QLocale::system());

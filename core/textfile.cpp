@@ -2,12 +2,17 @@
 
 #include "core/apperror.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
 #include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -29,8 +34,10 @@ const QByteArray kBomUtf8("\xEF\xBB\xBF", 3);
 const QByteArray kBomUtf16LE("\xFF\xFE", 2);
 const QByteArray kBomUtf16BE("\xFE\xFF", 2);
 
+// The mark has been taken off already: a U+FEFF after it is text (Qt's decoder would drop it too).
 QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes) {
-    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
+    QStringDecoder decoder(encoding,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
     return decoder(bytes);
 }
 
@@ -181,7 +188,10 @@ QByteArray readFileBytes(const QString& path) {
 }
 
 TextFileContent readTextFile(const QString& path) {
-    const QByteArray bytes = readFileBytes(path);
+    return parseTextFile(readFileBytes(path));
+}
+
+TextFileContent parseTextFile(const QByteArray& bytes) {
     TextFileContent content;
     const QString text = decodeText(bytes, &content.encoding);
     content.lines = splitLines(text);
@@ -199,12 +209,55 @@ TextFileContent readTextFile(const QString& path) {
     return content;
 }
 
-void writeFileAtomically(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
+QString writeStagingPath(const QString& path) {
+    const QFileInfo target(path);
+    return target.absolutePath() + QLatin1String("/.") + target.fileName() + QLatin1String(".tarnel-new");
+}
+
+namespace {
+
+void removeWriteLeftovers(const QString& path) {
+    const QString staged = QFileInfo(writeStagingPath(path)).fileName();
+    QDir folder = QFileInfo(path).absoluteDir();
+    // The staged content itself, and the named temporary file ("<name>.XXXXXX") Qt writes it through
+    // where the file system has no unnamed ones.
+    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
+    for (const QString& name : names) {
+        if (name == staged ||
+            (name.size() == staged.size() + 7 && name.startsWith(staged + QLatin1Char('.'))))
+            folder.remove(name);
+    }
+}
+
+} // namespace
+
+void writeFileAtomically(const QString& path, const QByteArray& bytes,
+                         std::optional<QFileDevice::Permissions> permissions) {
+    // Through a symbolic link the file it names is replaced, not the link.
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    const QString finalPath = canonical.isEmpty() ? QFileInfo(path).absoluteFilePath() : canonical;
+    const QFileInfo target(finalPath);
+    // QSaveFile writes into an unnamed file where it can and gives it a name only when it is complete, but
+    // it can only rename that name over an existing file: a kill between the two would leave a file of a
+    // random name behind. So the complete content gets a name of our own first, and a leftover of an
+    // earlier, killed write is cleared away.
+    removeWriteLeftovers(finalPath);
+    const QString staged = writeStagingPath(finalPath);
+    QSaveFile file(staged);
     if (!file.open(QIODevice::WriteOnly))
         throw AppError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+    if (!permissions && target.exists()) permissions = target.permissions();
+    if (permissions && !file.setPermissions(*permissions)) {
+        file.cancelWriting();
+        throw AppError(QStringLiteral("Cannot protect file \"%1\". %2").arg(path, file.errorString()));
+    }
     if (file.write(bytes) != bytes.size() || !file.commit())
         throw AppError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+    if (std::rename(QFile::encodeName(staged).constData(), QFile::encodeName(finalPath).constData()) != 0) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        QFile::remove(staged);
+        throw AppError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason));
+    }
 }
 
 TextEncoding writeTextFile(const QString& path, const QStringList& lines, TextEncoding encoding) {

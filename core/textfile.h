@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFileDevice>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // Encodings a text file is read in and written back in. Ansi is Windows-1252 without a byte-order mark;
 // Utf8NoBom is UTF-8 without one, the platform's own encoding and the one new files are written in.
@@ -48,6 +51,8 @@ QByteArray encodeLines(const QStringList& lines, TextFormat& format);
 QString joinEditorLines(const QStringList& lines);
 QStringList splitEditorText(const QString& text);
 
+// A file's bytes as text lines with the layout they were found in.
+TextFileContent parseTextFile(const QByteArray& bytes);
 // Reads a whole file; throws AppError with the system's reason when it cannot.
 QByteArray readFileBytes(const QString& path);
 TextFileContent readTextFile(const QString& path);
@@ -55,5 +60,10 @@ TextFileContent readTextFile(const QString& path);
 // Returns the encoding actually written; throws AppError when the file cannot be written.
 TextEncoding writeTextFile(const QString& path, const QStringList& lines, TextEncoding encoding);
 TextFormat writeTextFile(const QString& path, const QStringList& lines, TextFormat format);
-// Atomic write of raw bytes; throws AppError on failure.
-void writeFileAtomically(const QString& path, const QByteArray& bytes);
+// Atomic write of raw bytes; throws AppError on failure. The file keeps its permissions unless others are
+// given, which then hold from the first byte on.
+void writeFileAtomically(const QString& path, const QByteArray& bytes,
+                         std::optional<QFileDevice::Permissions> permissions = std::nullopt);
+// Where a write stages the complete new content just before it replaces the file: a hidden name of the
+// program's own beside it, so a leftover of a killed write can be told apart and cleared away.
+QString writeStagingPath(const QString& path);

@@ -49,7 +49,17 @@ RecipientRow SplitRecipientLine(const QString& line) {
 QString JoinRecipientLine(const RecipientRow& row) {
     if (isBlank(row.Email)) return {};
     QString line;
-    for (auto member : kFields)
-        line += trimBlank(row.*member) + kSeparator;
+    for (auto member : kFields) {
+        QString field = trimBlank(row.*member);
+        // The format has no quoting: a ";" would move every later field (the address among them) and a
+        // line break would split the row.
+        for (QChar& c : field) {
+            if (c == kSeparator)
+                c = u',';
+            else if (c == u'\r' || c == u'\n')
+                c = u' ';
+        }
+        line += field + kSeparator;
+    }
     return line;
 }

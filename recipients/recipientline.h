@@ -25,5 +25,6 @@ void ClearRecipientFields(RecipientRow& row);
 // Accepts any text: fewer fields leave the rest empty, text after the seventh field is dropped,
 // nothing is trimmed.
 RecipientRow SplitRecipientLine(const QString& line);
-// The stored form, every field trimmed; empty when the address is blank (such a row is not stored).
+// The stored form, every field trimmed, a ";" inside a field turned into "," and a line break into a blank
+// so the line keeps its seven fields; empty when the address is blank (such a row is not stored).
 QString JoinRecipientLine(const RecipientRow& row);

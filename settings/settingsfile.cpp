@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QThread>
 
 namespace {
@@ -55,18 +54,9 @@ void readDateTimeLine(const QString& line, double& value, const QLocale& locale)
     value = dateTime ? dateTimeToNumber(*dateTime) : 0;
 }
 
-// Temporary file renamed over the target, so a crash never leaves half a file; owner-only from the
-// first byte on, because the content is merely scrambled.
+// Owner-only from the first byte on, because the content is merely scrambled.
 void writePrivateFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw AppError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        file.cancelWriting();
-        throw AppError(QStringLiteral("Cannot protect file \"%1\". %2").arg(path, file.errorString()));
-    }
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw AppError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+    writeFileAtomically(path, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "core/datetimenumber.h"
 #include "tests/support/testenvironment.h"
 
+#include <limits>
+
 class TstDateTime : public QObject {
     Q_OBJECT
 
@@ -26,6 +28,23 @@ private Q_SLOTS:
         QCOMPARE(dateTimeToNumber(dateTime), number);
     }
 
+    // A number from a damaged or foreign file must not overflow the conversion to whole days.
+    void numbersBeyondTheCalendarGiveNothing_data() {
+        QTest::addColumn<double>("number");
+        QTest::newRow("1e300") << 1e300;
+        QTest::newRow("-1e300") << -1e300;
+        QTest::newRow("infinity") << std::numeric_limits<double>::infinity();
+        QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("1 January 10000, noon") << 2958466.5;
+    }
+    void numbersBeyondTheCalendarGiveNothing() {
+        QFETCH(double, number);
+        QVERIFY(!numberToDateTime(number).isValid());
+        QCOMPARE(dateTimeToRegionalText(numberToDateTime(number)), QString());
+        QCOMPARE(numberToDateTime(2958465.5), QDateTime(QDate(9999, 12, 31), QTime(12, 0)));
+        QCOMPARE(numberToDateTime(-693593.5), QDateTime(QDate(1, 1, 1), QTime(12, 0)));
+    }
+
     void numbersAreExactToTheSecond() {
         // Every second of a day survives the trip through a double, and a fraction that rounds up
         // to the next midnight moves to the next day.
@@ -35,6 +54,9 @@ private Q_SLOTS:
             QCOMPARE(numberToDateTime(dateTimeToNumber(dt)), dt);
         }
         QCOMPARE(numberToDateTime(10.9999999999), QDateTime(QDate(1900, 1, 10), QTime(0, 0)));
+        // Before the epoch the day counts backwards but its time still runs forward, to the next midnight.
+        QCOMPARE(numberToDateTime(-1.9999999999), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
+        QCOMPARE(numberToDateTime(-0.9999999999), QDateTime(QDate(1899, 12, 31), QTime(0, 0)));
         QCOMPARE(dateToNumber(QDate(2012, 9, 13)), 41165.0);
         QCOMPARE(timeToNumber(QTime(6, 0, 0, 999)), 0.25);
     }

@@ -405,6 +405,13 @@ private Q_SLOTS:
         QTest::newRow("a header after a line break")
             << "to@example.test\nX-Injected: yes" << QStringList() << "X-Injected: yes";
         QTest::newRow("separators only") << " ; , " << QStringList() << "No mail address";
+        // SMTP's limit of 254 octets, exactly and one more.
+        const QString domain254 =
+            QString(63, u'b') + '.' + QString(63, u'c') + '.' + QString(56, u'd') + ".test";
+        QTest::newRow("254 octets") << QString(64, u'a') + '@' + domain254
+                                    << QStringList{QString(64, u'a') + '@' + domain254} << "";
+        QTest::newRow("255 octets") << QString(65, u'a') + '@' + domain254 << QStringList()
+                                    << QString(65, u'a') + '@';
     }
     void recipientText() {
         QFETCH(QString, recipients);

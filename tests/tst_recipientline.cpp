@@ -64,6 +64,19 @@ private Q_SLOTS:
         if (!joined.isEmpty()) QCOMPARE(result.count(QLatin1Char(';')), 7);
     }
 
+    // A cell can hold what the line format cannot (a ";" from a CSV import with commas, a typed one): the
+    // stored line still has its seven fields, the address in the third.
+    void joinKeepsTheFieldsApart() {
+        RecipientRow row;
+        row.Name = QStringLiteral(" Müller; Hans ");
+        row.Email = QStringLiteral("hans@example.org");
+        row.Subject = QStringLiteral("Zeile 1\r\nZeile 2\nZeile 3");
+        row.Attachment = QStringLiteral("a;b.pdf");
+        const QString line = JoinRecipientLine(row);
+        QCOMPARE(line, QStringLiteral("Müller, Hans;;hans@example.org;Zeile 1  Zeile 2 Zeile 3;;;a,b.pdf;"));
+        QCOMPARE(SplitRecipientLine(line).Email, row.Email);
+    }
+
     // Lines are never cut: a 5,000-character line comes back whole.
     void longLinesAreKept() {
         const QString subject(5000, QLatin1Char('s'));

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -104,6 +105,8 @@ private Q_SLOTS:
         QTest::newRow("UTF-16 LE with mark") << QByteArray("\xFF\xFE\x41\x01\r\0\n\0", 8);
         QTest::newRow("UTF-16 BE with mark") << QByteArray("\xFE\xFF\x01\x41\0\r\0\n", 8);
         QTest::newRow("UTF-16 LE, surrogate pair") << QByteArray("\xFF\xFE\x3D\xD8\x00\xDE\r\0\n\0", 10);
+        QTest::newRow("UTF-16 BE, text begins with U+FEFF") << QByteArray("\xFE\xFF\xFE\xFF\0i\0\r", 8);
+        QTest::newRow("UTF-8, mark twice") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFx\r\n");
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("mark only, UTF-8") << QByteArray("\xEF\xBB\xBF");
         QTest::newRow("UTF-8 without mark, umlauts, no-break space")
@@ -198,6 +201,45 @@ private Q_SLOTS:
         QCOMPARE(readBytes(path), QByteArray("old content\r\n"));
         QCOMPARE(QDir(m_dir.filePath(QStringLiteral("keep"))).entryList(QDir::Files),
                  QStringList{"keep.txt"});
+    }
+
+    // What a write killed after it had staged the new content leaves (the staged file, or Qt's named
+    // temporary file where the file system has no unnamed ones) goes with the next write of that file;
+    // files of similar names that are not ours stay.
+    void nextWriteClearsLeftovers() {
+        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("left")));
+        const QString folder = m_dir.filePath(QStringLiteral("left"));
+        const QString path = folder + QStringLiteral("/list.csv");
+        QCOMPARE(writeStagingPath(path), folder + QStringLiteral("/.list.csv.tarnel-new"));
+        const QStringList ours{".list.csv.tarnel-new", ".list.csv.tarnel-new.aB3xY9"};
+        const QStringList theirs{"list.csv.backup", "list.csv.aB3xY9", ".list.csv.tarnel-new.old1234",
+                                 ".other.csv.tarnel-new"};
+        for (const QString& name : ours + theirs)
+            QVERIFY(writeBytes(folder + QLatin1Char('/') + name, "x"));
+        writeTextFile(path, {"a"}, TextEncoding::Utf8NoBom);
+        QStringList expected = theirs + QStringList{"list.csv"};
+        expected.sort();
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+        QCOMPARE(readBytes(path), QByteArray("a\r\n"));
+    }
+
+    // A rewritten file keeps its permissions, and through a symbolic link the file it names is replaced.
+    void writeKeepsPermissionsAndLinks() {
+        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("keep2")));
+        const QString folder = m_dir.filePath(QStringLiteral("keep2"));
+        const QString path = folder + QStringLiteral("/real.txt");
+        const QString link = folder + QStringLiteral("/link.txt");
+        QVERIFY(writeBytes(path, "old\r\n"));
+        const QFileDevice::Permissions mode =
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+        QVERIFY(QFile::setPermissions(path, mode));
+        QVERIFY(QFile::link(path, link));
+        writeTextFile(link, {"new"}, TextEncoding::Ansi);
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(readBytes(path), QByteArray("new\r\n"));
+        QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser), mode);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 (QStringList{"link.txt", "real.txt"}));
     }
 
     void blank_data() {
