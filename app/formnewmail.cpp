@@ -123,7 +123,7 @@ TFormNewMail::TFormNewMail(Prompts& prompts, QWidget* parent)
     // The messages and the help file are there from the start, so a first show that fails half-way still
     // leaves every question and error with its text.
     State.Texts = messageTextsFor(State.Language);
-    State.HelpFile = programFolderPath() + helpFileName(State.Language);
+    State.HelpFile = programFilesFolderPath() + helpFileName(State.Language);
 }
 
 TFormNewMail::~TFormNewMail() = default;
@@ -389,7 +389,7 @@ void TFormNewMail::ToolButton18Click() {
 
 void TFormNewMail::ApplyLanguage() {
     const int language = State.Language;
-    State.HelpFile = programFolderPath() + helpFileName(language);
+    State.HelpFile = programFilesFolderPath() + helpFileName(language);
     for (const ControlText& t : mainWindowControlTexts()) {
         QWidget* control = findChild<QWidget*>(QLatin1String(t.control));
         if (!control) continue;

@@ -1,10 +1,10 @@
 #include "app/formnewmail.h"
 
 #include "app/aboutbox.h"
-#include "core/help.h"
 #include "app/onlineupdate.h"
 #include "core/apperror.h"
 #include "core/datetimenumber.h"
+#include "core/help.h"
 #include "core/paths.h"
 #include "settings/settingsfile.h"
 
@@ -93,7 +93,7 @@ void TFormNewMail::ShowHelp(const QString& anchor) {
 
 void TFormNewMail::ToolButton13Click() {
     UpdateRequest request;
-    request.programFolder = programFolderPath();
+    request.filesFolder = programFilesFolderPath();
     request.programFileName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     request.versionText = FileVersionText();
     request.updatePath = State.UpdatePath;

@@ -42,8 +42,8 @@ QString fileVersionText(const QString& version) {
     return numbers.join(QLatin1Char('.'));
 }
 
-QString installerPath(const QString& programFolder) {
-    return programFolder + QStringLiteral("Install");
+QString installerPath(const QString& filesFolder) {
+    return filesFolder + QStringLiteral("Install");
 }
 
 QStringList installerFields(const QString& versionText, const QString& programFileName,
@@ -96,7 +96,7 @@ bool startProgram(const ProgramStart& start, const std::function<void()>& refuse
 
 UpdateOutcome runOnlineUpdate(const UpdateRequest& request, const ProgramStarter& starter,
                               const std::function<void()>& refused) {
-    const QString installer = installerPath(request.programFolder);
+    const QString installer = installerPath(request.filesFolder);
     const QStringList fields = installerFields(request.versionText, request.programFileName,
                                                request.updatePath, request.updateAction);
     if (!QFileInfo(installer).isFile()) return UpdateOutcome::NoInstaller;

@@ -11,8 +11,8 @@ QString FileVersionText();
 // to four whole numbers from 0 to 65535 joined by ".".
 QString fileVersionText(const QString& version);
 
-// The installer program in the program's folder (which ends with "/").
-QString installerPath(const QString& programFolder);
+// The installer program in the folder of the program's own files (which ends with "/").
+QString installerPath(const QString& filesFolder);
 
 // The six fields of the installer's parameter line: product word, version text, program file name,
 // "0", the path and the action of a file removal (both empty for an ordinary update).
@@ -42,7 +42,7 @@ using ProgramStarter = std::function<bool(const ProgramStart& start, const std::
 bool startProgram(const ProgramStart& start, const std::function<void()>& refused);
 
 struct UpdateRequest {
-    QString programFolder; // ends with "/"
+    QString filesFolder; // the program's own files, see programFilesFolder(); ends with "/"
     QString programFileName;
     QString versionText;
     QString updatePath;

@@ -325,7 +325,7 @@ void TFormImport::ToolButton11Click() {
 
 void TFormImport::ToolButton16Click() {
     // A missing help file, or no program to show it, is said rather than passed over in silence.
-    const QString file = helpFilePath(programFolderPath(), Language);
+    const QString file = helpFilePath(programFilesFolderPath(), Language);
     const QUrl url = helpUrl(file, helpTopicAnchor(kHelpTopic));
     if (url.isEmpty() || !OpenUrl(url)) m_prompts.error(messageTextsFor(Language).MsgHelpNotOpened.arg(file));
 }

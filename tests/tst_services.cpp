@@ -1,9 +1,12 @@
-#include "core/help.h"
 #include "app/onlineupdate.h"
+#include "core/help.h"
+#include "core/paths.h"
 #include "tests/support/testenvironment.h"
+#include "tests/support/testfiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
@@ -263,6 +266,35 @@ private Q_SLOTS:
         QCOMPARE(topic.toLocalFile(), file);
         QCOMPARE(topic.fragment(), QStringLiteral("topic100"));
         QVERIFY(helpUrl(programFolder, QString()).isEmpty()); // a folder is no help file
+    }
+
+    // Beside the program (build tree) wins; installed, the files lie in prefix/share/tarnel/ seen from
+    // prefix/bin/; with neither the program's folder is named.
+    void programFilesFolder_data() {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("build tree") << QStringList{"bin/tarnel.html", "share/tarnel/tarnel.html"} << "bin/";
+        QTest::newRow("German file alone beside it") << QStringList{"bin/tarneld.html"} << "bin/";
+        QTest::newRow("installed") << QStringList{"share/tarnel/tarneld.html"} << "share/tarnel/";
+        QTest::newRow("a folder of the help file's name is none")
+            << QStringList{"bin/tarnel.html/", "share/tarnel/tarnel.html"} << "share/tarnel/";
+        QTest::newRow("installed folder without help") << QStringList{"share/tarnel/"} << "bin/";
+        QTest::newRow("nothing") << QStringList{} << "bin/";
+    }
+    void programFilesFolder() {
+        QFETCH(QStringList, files);
+        QFETCH(QString, expected);
+        QTemporaryDir prefix;
+        const QString root = prefix.path() + QLatin1Char('/');
+        QVERIFY(QDir().mkpath(root + "bin"));
+        for (const QString& file : files) {
+            if (file.endsWith(QLatin1Char('/')))
+                QVERIFY(QDir().mkpath(root + file));
+            else
+                QVERIFY(QDir().mkpath(QFileInfo(root + file).path()) &&
+                        writeBytes(root + file, "<html></html>"));
+        }
+        QCOMPARE(::programFilesFolder(root + "bin/"), root + expected);
     }
 
     void builtHelpFiles_data() {
