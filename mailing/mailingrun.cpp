@@ -105,8 +105,9 @@ void MailingRun::run() {
             writeBackNowAndThen();
         }
     } catch (...) {
-        // What was sent stays recorded, whatever ended the run.
+        // What was sent stays recorded, whatever ended the run; the status line says it ended.
         m_window.closeConnection();
+        m_window.showStatus(m_setup.texts.MsgMailingAborted, MailingRunWindow::Tone::Aborted);
         if (m_changed) {
             try {
                 writeBack();

@@ -456,6 +456,9 @@ private Q_SLOTS:
         QCOMPARE(smtp.messages().size(), 1);
         QCOMPARE(readBytes(list), "A;B;a@example.test;;;09.12.2026 14:05:30;;\r\n" + rest);
         QCOMPARE(window.closes, 1);
+        // The status line must not go on saying the run is under way.
+        QCOMPARE(window.status, QStringLiteral("Mailing aborted!"));
+        QCOMPARE(window.tone, MailingRunWindow::Tone::Aborted);
     }
 
     // An empty list asks for 0 recipients, sends nothing and is written back empty.
