@@ -289,7 +289,7 @@ void TFormImport::ToolButton19Click() {
     if (path.isEmpty()) return;
     ImportFile = path;
     const TextFileContent content = readTextFile(path);
-    m_encoding = content.encoding;
+    m_format = content;
     setEditorLines(content.lines);
     Sep = DetectSeparator(content.lines);
     checkSeparatorButton();
@@ -309,7 +309,7 @@ void TFormImport::ToolButton12Click() {
         return;
     ImportFile = path;
     // A character the encoding lacks switches the file to UTF-8; later saves keep what was written.
-    m_encoding = writeTextFile(path, editorLines(), m_encoding);
+    m_format = writeTextFile(path, editorLines(), m_format);
     m_statusPanel2->setText(ImportFile);
 }
 

@@ -63,8 +63,9 @@ private:
     void fitLineNumbers();
 
     Prompts& m_prompts;
-    // The encoding the next save writes: that of the file last loaded (or written).
-    TextEncoding m_encoding = TextEncoding::Utf8NoBom;
+    // How the next save lays out its bytes: as the file last loaded (or written), so that an unchanged
+    // text is written back byte for byte.
+    TextFormat m_format;
     QString m_msgNoSeparator;
     QString m_askReplace;
 

@@ -74,6 +74,11 @@ private Q_SLOTS:
         QTest::newRow("utf-16 le") << QByteArray("\xFF\xFE") + utf16(QStringConverter::Utf16LE);
         QTest::newRow("utf-16 be") << QByteArray("\xFE\xFF") + utf16(QStringConverter::Utf16BE);
         QTest::newRow("windows-1252") << kPeople.toLatin1();
+        // Files from other programs keep their line ends: LF, and no break after the last line.
+        QString lf = kPeople;
+        lf.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).chop(1);
+        QTest::newRow("lf, no final break") << lf.toUtf8();
+        QTest::newRow("crlf, no final break") << kPeople.chopped(2).toLatin1();
     }
     void loadImportSave() {
         QFETCH(QByteArray, bytes);
