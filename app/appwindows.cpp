@@ -28,7 +28,11 @@ AppWindows::AppWindows(Prompts& prompts)
     FormNewMail->FormLoeschen = FormLoeschen;
     FormNewMail->FormImport = FormImport;
     FormGrid->FormLoeschen = FormLoeschen;
-    FormGrid->FormImport = FormImport;
+    FormGrid->ShowImportWindow = [import = FormImport](RecipientTableModel& table, int language) {
+        import->Language = language;
+        import->TargetModel = &table;
+        import->exec();
+    };
     // The editor's help is a topic of the main window's help file, which follows the language.
     FormGrid->ShowHelpTopic = [main = FormNewMail.get()](int topic) {
         main->ShowHelp(helpTopicAnchor(topic));

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/onlineupdate.h"
-#include "app/sharedstate.h"
+#include "core/onlineupdate.h"
 #include "core/prompts.h"
+#include "core/sharedstate.h"
 #include "core/textfile.h"
 #include "mailing/connectionprobe.h"
 #include "mailing/smtpsession.h"

@@ -2,8 +2,8 @@
 #include "app/radiogroup.h"
 #include "core/apperror.h"
 #include "core/blank.h"
+#include "mailing/mailcomposer.h"
 #include "mailing/maildelivery.h"
-#include "mailing/mailrequest.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 #include "app/formnewmail.h"
 
 #include "app/aboutbox.h"
-#include "app/onlineupdate.h"
 #include "core/apperror.h"
 #include "core/datetimenumber.h"
 #include "core/help.h"
+#include "core/onlineupdate.h"
 #include "core/paths.h"
 #include "settings/settingsfile.h"
 

@@ -1,8 +1,8 @@
 #include "bench/bench.h"
 #include "bench/smtpsink.h"
 
+#include "mailing/mailcomposer.h"
 #include "mailing/maildelivery.h"
-#include "mailing/mailrequest.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

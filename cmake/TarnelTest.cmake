@@ -1,4 +1,4 @@
-# tarnel_add_test(<name> SOURCES <files...> [LIBS <targets...>])
+# tarnel_add_test(<name> SOURCES <files...> LIBS <the library under test...>)
 # One Qt Test executable registered with CTest. The test's own main (TARNEL_TEST_MAIN) gives it the
 # offscreen platform and a fresh temporary HOME, XDG_DATA_HOME and TMPDIR, so no test touches real user files.
 function(tarnel_add_test name)

@@ -9,7 +9,7 @@
 #include "core/apperror.h"
 #include "core/blank.h"
 #include "fuzz/fuzzcheck.h"
-#include "mailing/mailrequest.h"
+#include "mailing/mailcomposer.h"
 
 #include <QDir>
 #include <QFile>

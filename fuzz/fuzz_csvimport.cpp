@@ -3,10 +3,10 @@
 // without quotation marks are the line's first seven parts; quoted fields come back exactly; and every
 // saved line reads back as the row it came from.
 #include "core/blank.h"
+#include "core/recipientline.h"
 #include "core/textfile.h"
 #include "fuzz/fuzzcheck.h"
 #include "import/csvimport.h"
-#include "recipients/recipientline.h"
 #include "recipients/recipienttablemodel.h"
 
 namespace {

@@ -3,9 +3,9 @@
 // stable. A failure text written into the sent column never changes where the fields begin.
 #include "core/blank.h"
 #include "core/interfacetexts.h"
+#include "core/recipientline.h"
 #include "fuzz/fuzzcheck.h"
 #include "mailing/mailingrun.h"
-#include "recipients/recipientline.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);

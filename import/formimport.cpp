@@ -25,11 +25,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
-// Q_INIT_RESOURCE must stand outside any namespace. The window's own icons, and the program's shared
-// ones for the buttons it has in common with the main window.
+// Q_INIT_RESOURCE must stand outside any namespace.
 static void registerImportIcons() {
     Q_INIT_RESOURCE(importicons);
-    Q_INIT_RESOURCE(icons);
 }
 
 namespace {
@@ -119,14 +117,14 @@ void TFormImport::buildToolBar() {
     };
     const Button buttons[] = {
         {"ToolButton14", ":/import/newtext.png", &TFormImport::ToolButton14Click},
-        {"ToolButton19", ":/icons/opentext.png", &TFormImport::ToolButton19Click},
-        {"ToolButton12", ":/icons/savetext.png", &TFormImport::ToolButton12Click},
-        {"ToolButton6", ":/icons/copytext.png", &TFormImport::ToolButton6Click},
+        {"ToolButton19", ":/import/opentext.png", &TFormImport::ToolButton19Click},
+        {"ToolButton12", ":/import/savetext.png", &TFormImport::ToolButton12Click},
+        {"ToolButton6", ":/import/copytext.png", &TFormImport::ToolButton6Click},
         {"ToolButton11", ":/import/importdata.png", &TFormImport::ToolButton11Click},
         {"ToolButton9", nullptr, nullptr},
-        {"ToolButton16", ":/icons/help.png", &TFormImport::ToolButton16Click},
+        {"ToolButton16", ":/import/help.png", &TFormImport::ToolButton16Click},
         {"ToolButton1", nullptr, nullptr},
-        {"ToolButton18", ":/icons/quit.png", &TFormImport::ToolButton18Click},
+        {"ToolButton18", ":/import/quit.png", &TFormImport::ToolButton18Click},
     };
     for (const Button& b : buttons) {
         if (!b.icon) {

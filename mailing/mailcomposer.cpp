@@ -3,8 +3,8 @@
 
 #include "core/apperror.h"
 #include "core/blank.h"
+#include "mailing/mailcomposer.h"
 #include "mailing/maillibraries.h"
-#include "mailing/mailrequest.h"
 
 #include <QFile>
 #include <QFileInfo>

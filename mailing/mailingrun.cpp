@@ -4,7 +4,7 @@
 #include "core/blank.h"
 #include "core/datetimenumber.h"
 #include "core/paths.h"
-#include "recipients/recipientline.h"
+#include "core/recipientline.h"
 
 #include <QFileInfo>
 

@@ -3,7 +3,6 @@
 #include "core/apperror.h"
 #include "core/blank.h"
 #include "core/interfacetexts.h"
-#include "import/formimport.h"
 #include "recipients/formloeschen.h"
 #include "recipients/recipienttablemodel.h"
 
@@ -674,11 +673,9 @@ void TFormGrid::ToolButton2Click() {
 }
 
 void TFormGrid::ToolButton17Click() {
-    if (!FormImport) return;
-    FormImport->Language = Language;
-    FormImport->TargetModel = m_model;
+    if (!ShowImportWindow) return;
     const quint64 before = m_tableChanges;
-    FormImport->exec();
+    ShowImportWindow(*m_model, Language);
     // The import writes into the table itself; whatever it wrote is unsaved.
     if (m_tableChanges != before) setModified();
 }

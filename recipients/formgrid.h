@@ -15,7 +15,6 @@ class QTableView;
 class QToolBar;
 class QToolButton;
 class RecipientTableModel;
-class TFormImport;
 class TFormLoeschen;
 
 namespace formgrid {
@@ -38,9 +37,11 @@ public:
     QString FItems;
     int Language = 0;
 
-    // The row-range dialog behind Remove rows and the CSV import window; set once at start.
+    // The row-range dialog behind Remove rows; set once at start.
     TFormLoeschen* FormLoeschen = nullptr;
-    TFormImport* FormImport = nullptr;
+    // Shows the CSV import window over the editor's table, in the editor's language, and returns when it
+    // has closed; set once at start by whoever owns that window.
+    std::function<void(RecipientTableModel& table, int language)> ShowImportWindow;
     // Opens a file with the desktop's handler (View file); tests replace it to see what was opened.
     std::function<bool(const QUrl&)> OpenUrl;
     // Opens a topic of the program's help; the main window sets it, since it knows the help file.

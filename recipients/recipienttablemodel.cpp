@@ -3,7 +3,7 @@
 #include "core/blank.h"
 #include "core/datetimenumber.h"
 #include "core/interfacetexts.h"
-#include "recipients/recipientline.h"
+#include "core/recipientline.h"
 
 #include <QCollator>
 #include <QFileInfo>

@@ -12,6 +12,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNEL_BENCH=ON >/dev/null
 cmake --build build-release --target tarnel_bench -j2 >/dev/null
 exec ./build-release/bin/tarnel_bench "$@"

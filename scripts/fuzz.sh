@@ -24,7 +24,7 @@ leak_pass() {
 }
 
 build() {
-  [ -f build-sanitize/CMakeCache.txt ] || cmake --preset sanitize >/dev/null
+  cmake --preset "${TARNEL_SANITIZE_PRESET:-sanitize}" >/dev/null
   cmake --build build-sanitize --target "${@/#/fuzz_}" >/dev/null
 }
 
@@ -77,7 +77,7 @@ for t in "${chosen[@]}"; do
 done
 
 if [ $# -eq 0 ]; then
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --preset "${TARNEL_PRESET:-default}" >/dev/null
   cmake --build build --target tst_killsafety >/dev/null
   QT_QPA_PLATFORM=offscreen build/tests/tst_killsafety --long | grep -E '^(QINFO|FAIL|Totals)' || failed=1
 fi

@@ -7,9 +7,9 @@
 // Prints "ready" once it writes; in a mailing run "writing" when the run is about to write the list back
 // and "wrote <ms>" after, so the test can aim its kill at the write.
 #include "core/interfacetexts.h"
+#include "mailing/mailcomposer.h"
 #include "mailing/maildelivery.h"
 #include "mailing/mailingrun.h"
-#include "mailing/mailrequest.h"
 #include "settings/settingsfile.h"
 #include "tests/killcontent.h"
 

@@ -1,6 +1,6 @@
 #include "core/apperror.h"
+#include "mailing/mailcomposer.h"
 #include "mailing/maildelivery.h"
-#include "mailing/mailrequest.h"
 #include "mailing/smtpsession.h"
 #include "tests/support/parsedmail.h"
 #include "tests/support/testenvironment.h"

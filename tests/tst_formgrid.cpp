@@ -1,6 +1,3 @@
-#include "app/appwindows.h"
-#include "app/formnewmail.h"
-#include "import/formimport.h"
 #include "recipients/formgrid.h"
 #include "recipients/formloeschen.h"
 #include "recipients/recipienttablemodel.h"
@@ -46,6 +43,8 @@ class TstFormGrid : public QObject {
     TFormGrid* grid = nullptr;
     QList<QUrl> opened;
     QList<int> helpTopics;
+    // What the editor's Import button opened the import window with.
+    std::function<void(RecipientTableModel& table, int language)> importShown;
 
     QString dataPath() const { return dir->path() + QLatin1Char('/'); }
     RecipientTableModel* model() const { return grid->Model(); }
@@ -148,7 +147,9 @@ private Q_SLOTS:
         owner = std::make_unique<QWidget>();
         grid = new TFormGrid(prompts, owner.get());
         grid->FormLoeschen = new TFormLoeschen(prompts, owner.get());
-        grid->FormImport = new TFormImport(prompts, owner.get());
+        grid->ShowImportWindow = [this](RecipientTableModel& table, int language) {
+            if (importShown) importShown(table, language);
+        };
         grid->OpenUrl = [this](const QUrl& url) {
             opened << url;
             return true;
@@ -364,13 +365,16 @@ private Q_SLOTS:
         }
         if (command == "duplicate") clickButton("ToolButton16");
         if (command.startsWith("import")) {
-            whenShown(grid->FormImport, [this, marked] {
-                QCOMPARE(grid->FormImport->Language, 1);
-                QCOMPARE(grid->FormImport->TargetModel, model());
+            bool shown = false;
+            importShown = [&](RecipientTableModel& table, int language) {
+                shown = true;
+                QCOMPARE(language, 1);
+                QCOMPARE(&table, model());
                 if (marked) model()->SetCell(1, 4, QStringLiteral("Imported"));
-                grid->FormImport->reject();
-            });
+            };
             clickButton("ToolButton17");
+            importShown = nullptr;
+            QVERIFY(shown);
         }
         if (command == "sort") {
             clickHeading(1);
@@ -605,32 +609,6 @@ private Q_SLOTS:
         QTest::mouseClick(grid->StringGrid1->viewport(), Qt::LeftButton, {},
                           QPoint(grid->StringGrid1->viewport()->width() - 20, 10));
         QTRY_COMPARE(bar->value(), 0);
-    }
-
-    // ---- hand-over with the main window ----
-
-    void handOverWithTheMainWindow() {
-        ScriptedPrompts mainPrompts;
-        AppWindows windows(mainPrompts);
-        TFormNewMail* main = windows.FormNewMail.get();
-        main->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main));
-        TFormGrid* editor = windows.FormGrid;
-        QVERIFY(editor->FormLoeschen == windows.FormLoeschen && editor->FormImport == windows.FormImport);
-        const QString loaded = main->State.DataFolder + "picked.csv";
-        QVERIFY(writeBytes(main->State.DataFolder + "sendlist.csv", listBytes(2)));
-        QVERIFY(writeBytes(loaded, listBytes(4)));
-        QString shownFile;
-        whenShown(editor, [&] {
-            shownFile = editor->FItems;
-            mainPrompts.expectOpenFile(loaded);
-            editor->findChild<QToolButton*>("ToolButton3")->click();
-            editor->findChild<QToolButton*>("ToolButton15")->click();
-        });
-        main->findChild<QToolButton*>("ToolButton1")->click();
-        QCOMPARE(shownFile, main->State.DataFolder + "sendlist.csv");
-        QCOMPARE(main->State.ListFile, loaded);
-        VERIFY_PROMPTS(mainPrompts);
     }
 };
 

@@ -6,6 +6,7 @@
 #include "import/formimport.h"
 #include "recipients/formgrid.h"
 #include "recipients/formloeschen.h"
+#include "recipients/recipienttablemodel.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/testenvironment.h"
 #include "tests/support/testfiles.h"
@@ -602,6 +603,44 @@ private Q_SLOTS:
     void quitClosesTheWindow() {
         click("ToolButton18");
         QVERIFY(!w->isVisible());
+    }
+
+    // ---- hand-over with the recipient list editor ----
+
+    // The editor gets the list file and hands back the one it closes with; its Remove rows and Import
+    // commands reach the program's own dialog and import window.
+    void handOverWithTheListEditor() {
+        TFormGrid* editor = windows->FormGrid;
+        QVERIFY(editor->FormLoeschen == windows->FormLoeschen);
+        const QString loaded = w->State.DataFolder + "picked.csv";
+        const auto listBytes = [](int count) {
+            QByteArray bytes;
+            for (int k = 1; k <= count; ++k)
+                bytes +=
+                    QStringLiteral("Name%1;Pre%1;p%1@example.org;Subject;default;;;\r\n").arg(k).toUtf8();
+            return bytes;
+        };
+        QVERIFY(writeBytes(w->State.DataFolder + "sendlist.csv", listBytes(2)));
+        QVERIFY(writeBytes(loaded, listBytes(4)));
+        QString shownFile;
+        RecipientTableModel* importTarget = nullptr;
+        QTimer::singleShot(0, editor, [&] {
+            QVERIFY(editor->isVisible());
+            shownFile = editor->FItems;
+            prompts.expectOpenFile(loaded);
+            editor->findChild<QToolButton*>("ToolButton3")->click();
+            QTimer::singleShot(0, windows->FormImport, [&] {
+                QVERIFY(windows->FormImport->isVisible());
+                importTarget = windows->FormImport->TargetModel;
+                windows->FormImport->reject();
+            });
+            editor->findChild<QToolButton*>("ToolButton17")->click();
+            editor->findChild<QToolButton*>("ToolButton15")->click();
+        });
+        click("ToolButton1");
+        QCOMPARE(shownFile, w->State.DataFolder + "sendlist.csv");
+        QCOMPARE(w->State.ListFile, loaded);
+        QCOMPARE(importTarget, editor->Model());
     }
 };
 

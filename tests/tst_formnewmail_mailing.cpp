@@ -5,6 +5,7 @@
 #include "core/paths.h"
 #include "mailing/maildelivery.h"
 #include "recipients/formgrid.h"
+#include "recipients/recipienttablemodel.h"
 #include "settings/settingsfile.h"
 #include "tests/support/parsedmail.h"
 #include "tests/support/scriptedprompts.h"
@@ -154,6 +155,29 @@ private Q_SLOTS:
         QCOMPARE(smtp.connectionCount(), 1); // one connection for the whole run
         for (const char* name : {"ToolButton1", "ToolButton3", "ToolButton8"})
             QVERIFY(w->findChild<QWidget*>(QLatin1String(name))->isEnabled());
+    }
+
+    // The editor's table sorts the stamps a run writes as dates: a later stamp on an earlier line sorts
+    // after.
+    void stampsSortAsDates() {
+        TestSmtpServer smtp;
+        START(smtp);
+        writeSettings(smtp);
+        QVERIFY(writeBytes(dataFile(QStringLiteral("sendlist.csv")),
+                           "A;B;a@example.test;;;;\r\nC;D;c@example.test;;;;\r\n"));
+        start();
+        // As text "09.12.2026" comes first; as dates 10 November does.
+        QList<QDateTime> clock{QDateTime(QDate(2026, 12, 9), QTime(9, 0, 0)),
+                               QDateTime(QDate(2026, 11, 10), QTime(23, 0, 0))};
+        w->Now = [&] { return clock.takeFirst(); };
+        prompts.expectQuestion(true);
+        click("ToolButton3");
+        QVERIFY(clock.isEmpty());
+        RecipientTableModel model;
+        model.LoadListFile(dataFile(QStringLiteral("sendlist.csv")));
+        model.SortByColumn(RecipientTableModel::SendColumn);
+        QCOMPARE(model.Cell(1, 1), QStringLiteral("C"));
+        QCOMPARE(model.Cell(1, 2), QStringLiteral("A"));
     }
 
     void blankAccountStopsTheStart() {

@@ -1,11 +1,10 @@
 #include "core/apperror.h"
 #include "core/datetimenumber.h"
 #include "core/interfacetexts.h"
+#include "mailing/mailcomposer.h"
 #include "mailing/maildelivery.h"
 #include "mailing/mailingrun.h"
-#include "mailing/mailrequest.h"
 #include "mailing/schedule.h"
-#include "recipients/recipienttablemodel.h"
 #include "tests/support/parsedmail.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/testenvironment.h"
@@ -375,28 +374,6 @@ private Q_SLOTS:
             clock = QDateTime(QDate(2027, 11, 30), QTime(23, 59, 58));
         }
         QCOMPARE(smtp.messages().size(), 2);
-    }
-
-    // The editor's table sorts the stamps as dates: a later stamp on an earlier line sorts after.
-    void stampsSortAsDates() {
-        TestSmtpServer smtp;
-        START(smtp);
-        const QString list = data(QStringLiteral("sendlist.csv"));
-        QVERIFY(writeBytes(list, "A;B;a@example.test;;;;\r\nC;D;c@example.test;;;;\r\n"));
-        prompts.expectQuestion(true);
-        // As text "09.12.2026" comes first; as dates 10 November does.
-        QList<QDateTime> clock{QDateTime(QDate(2026, 12, 9), QTime(9, 0, 0)),
-                               QDateTime(QDate(2026, 11, 10), QTime(23, 0, 0))};
-        TestRunWindow window(prompts, smtp.port());
-        MailingRun::Setup s = setup(list);
-        s.now = [&] { return clock.takeFirst(); };
-        MailingRun(window, s).run();
-        RecipientTableModel model;
-        model.SetLocale(s.locale);
-        model.LoadListFile(list);
-        model.SortByColumn(RecipientTableModel::SendColumn);
-        QCOMPARE(model.Cell(1, 1), QStringLiteral("C"));
-        QCOMPARE(model.Cell(1, 2), QStringLiteral("A"));
     }
 
     // The list is written back as it was read: encoding, mark, line breaks; untouched lines byte for byte.

@@ -1,4 +1,4 @@
-#include "recipients/recipientline.h"
+#include "core/recipientline.h"
 #include "tests/support/testenvironment.h"
 
 class TstRecipientLine : public QObject {

@@ -1,5 +1,5 @@
-#include "app/onlineupdate.h"
 #include "core/help.h"
+#include "core/onlineupdate.h"
 #include "core/paths.h"
 #include "tests/support/testenvironment.h"
 #include "tests/support/testfiles.h"

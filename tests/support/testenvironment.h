@@ -1,6 +1,14 @@
 #pragma once
 
+// A test of a window library gets a QApplication; a test of a logic library, which links no widgets, a
+// QCoreApplication.
+#ifdef QT_WIDGETS_LIB
 #include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
 #include <QString>
 #include <QTest>
 
@@ -23,8 +31,8 @@ private:
 #define TARNEL_TEST_MAIN(TestObject)                                                                         \
     int main(int argc, char** argv) {                                                                        \
         TestEnvironment environment;                                                                         \
-        QApplication app(argc, argv);                                                                        \
-        app.setAttribute(Qt::AA_Use96Dpi, true);                                                             \
+        TestApplication app(argc, argv);                                                                     \
+        QCoreApplication::setAttribute(Qt::AA_Use96Dpi, true);                                               \
         TestObject tc;                                                                                       \
         QTEST_SET_MAIN_SOURCE_PATH                                                                           \
         return QTest::qExec(&tc, argc, argv);                                                                \

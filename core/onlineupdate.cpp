@@ -1,4 +1,4 @@
-#include "app/onlineupdate.h"
+#include "core/onlineupdate.h"
 
 #include "core/blank.h"
 
