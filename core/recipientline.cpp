@@ -24,12 +24,13 @@ const QString& RecipientRow::field(int number) const {
 bool RecipientRow::operator==(const RecipientRow& other) const {
     for (auto member : kFields)
         if (this->*member != other.*member) return false;
-    return true;
+    return Extra == other.Extra;
 }
 
 void ClearRecipientFields(RecipientRow& row) {
     for (auto member : kFields)
         (row.*member).clear();
+    row.Extra.clear();
 }
 
 RecipientRow SplitRecipientLine(const QString& line) {
@@ -40,7 +41,10 @@ RecipientRow SplitRecipientLine(const QString& line) {
     for (qsizetype at = line.indexOf(kSeparator); at >= 0; at = line.indexOf(kSeparator, start)) {
         row.field(number) = line.mid(start, at - start);
         start = at + 1;
-        if (++number > RecipientRow::FieldCount) return row;
+        if (++number > RecipientRow::FieldCount) {
+            row.Extra = line.mid(start);
+            return row;
+        }
     }
     row.field(number) = line.mid(start);
     return row;
@@ -61,5 +65,5 @@ QString JoinRecipientLine(const RecipientRow& row) {
         }
         line += field + kSeparator;
     }
-    return line;
+    return line + row.Extra;
 }

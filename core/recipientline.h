@@ -13,6 +13,9 @@ struct RecipientRow {
     QString MessageFilePath;
     QString Send;
     QString Attachment;
+    // Whatever the line holds after the seventh field's ";": the fields a spreadsheet kept beyond the
+    // seven (a customer number, a company), carried unchanged wherever the line is written again.
+    QString Extra;
 
     // Fields by their number in the line, 1 to 7.
     QString& field(int number);
@@ -22,9 +25,10 @@ struct RecipientRow {
 };
 
 void ClearRecipientFields(RecipientRow& row);
-// Accepts any text: fewer fields leave the rest empty, text after the seventh field is dropped,
+// Accepts any text: fewer fields leave the rest empty, text after the seventh field's ";" goes to Extra,
 // nothing is trimmed.
 RecipientRow SplitRecipientLine(const QString& line);
 // The stored form, every field trimmed, a ";" inside a field turned into "," and a line break into a blank
-// so the line keeps its seven fields; empty when the address is blank (such a row is not stored).
+// so the line keeps its seven fields, then Extra unchanged; empty when the address is blank (such a row is
+// not stored).
 QString JoinRecipientLine(const RecipientRow& row);

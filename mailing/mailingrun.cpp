@@ -12,12 +12,13 @@
 
 namespace {
 
-// A processed line as the run writes it back: the seven fields as split, each followed by ";".
+// A processed line as the run writes it back: the seven fields as split, each followed by ";", then
+// whatever the line held after the seventh unchanged.
 QString rebuiltLine(const RecipientRow& row) {
     QString line;
     for (int number = 1; number <= RecipientRow::FieldCount; ++number)
         line += row.field(number) + QLatin1Char(';');
-    return line;
+    return line + row.Extra;
 }
 
 bool isHtmlFile(const QString& path) {

@@ -161,10 +161,14 @@ private Q_SLOTS:
             << "Doe;John;to@example.test"
             << "Hallo John Doe," << false << "Doe;John;to@example.test;;;STAMP;;"
             << "";
-        QTest::newRow("long line: only seven fields stay")
-            << "a;b;to@example.test;s;;f;g;h;i"
-            << "Hallo b a," << false << "a;b;to@example.test;s;;STAMP;g;"
+        QTest::newRow("long line: fields after the seventh kept as they stand")
+            << "a;b;to@example.test;s;;f;g; K-17 ;;Firma "
+            << "Hallo b a," << false << "a;b;to@example.test;s;;STAMP;g; K-17 ;;Firma "
             << "";
+        QTest::newRow("failed long line keeps them too")
+            << "a;b; ;s;;f;g;h;i"
+            << "" << false << "a;b; ;s;;Invalid mail address!;g;h;i"
+            << " Invalid mail address!";
         QTest::newRow("blank line: left as it is") << " \t "
                                                    << "" << false << "="
                                                    << "";

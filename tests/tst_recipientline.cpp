@@ -40,6 +40,25 @@ private Q_SLOTS:
         QCOMPARE(this->fields(SplitRecipientLine(line)), fields);
     }
 
+    // What follows the seventh field's ";" is kept for writing back, not shown as a field.
+    void splitKeepsFieldsAfterTheSeventh_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("extra");
+        QTest::newRow("seven fields") << "1;2;3;4;5;6;7;"
+                                      << "";
+        QTest::newRow("seventh field open") << "1;2;3;4;5;6;7 and more"
+                                            << "";
+        QTest::newRow("nine fields") << "1;2;3;4;5;6;7;8;9;"
+                                     << "8;9;";
+        QTest::newRow("blanks and empty fields as they stand") << "1;2;3;4;5;6;7; K-17 ;;Firma "
+                                                               << " K-17 ;;Firma ";
+    }
+    void splitKeepsFieldsAfterTheSeventh() {
+        QFETCH(QString, line);
+        QFETCH(QString, extra);
+        QCOMPARE(SplitRecipientLine(line).Extra, extra);
+    }
+
     void join_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("joined");
@@ -51,8 +70,8 @@ private Q_SLOTS:
                                                    << "";
         QTest::newRow("fields trimmed") << " a ;\tb; c@d ; s ;\x01m\x01; 1.2.2026 ; x ;"
                                         << "a;b;c@d;s;m;1.2.2026;x;";
-        QTest::newRow("nine fields keep seven") << "1;2;3;4;5;6;7;8;9;"
-                                                << "1;2;3;4;5;6;7;";
+        QTest::newRow("fields after the seventh kept as they stand") << " 1;2;3;4;5;6;7; 8 ;x;y;9"
+                                                                     << "1;2;3;4;5;6;7; 8 ;x;y;9";
         QTest::newRow("inner blanks kept") << "van der Berg;Anna Lena;a@b;;;;;"
                                            << "van der Berg;Anna Lena;a@b;;;;;";
     }
@@ -61,7 +80,10 @@ private Q_SLOTS:
         QFETCH(QString, joined);
         const QString result = JoinRecipientLine(SplitRecipientLine(line));
         QCOMPARE(result, joined);
-        if (!joined.isEmpty()) QCOMPARE(result.count(QLatin1Char(';')), 7);
+        // Seven fields, each ended by ";", before what followed the seventh.
+        if (!joined.isEmpty())
+            QCOMPARE(result.count(QLatin1Char(';')) - SplitRecipientLine(line).Extra.count(QLatin1Char(';')),
+                     7);
     }
 
     // A cell can hold what the line format cannot (a ";" from a CSV import with commas, a typed one): the
