@@ -90,8 +90,7 @@ TAboutBox::TAboutBox(Prompts& prompts, QWidget* parent) : QDialog(parent), m_pro
 }
 
 QUrl TAboutBox::webAddress(int language) {
-    return QUrl(isGerman(language) ? QStringLiteral("https://tarnel.example.org/de/")
-                                   : QStringLiteral("https://tarnel.example.org/en/"));
+    return QUrl(aboutBoxTexts(language).webAddress);
 }
 
 void TAboutBox::showEvent(QShowEvent* event) {
@@ -100,10 +99,9 @@ void TAboutBox::showEvent(QShowEvent* event) {
 }
 
 void TAboutBox::FormShow() {
-    const bool german = isGerman(Language);
-    setWindowTitle(german ? QStringLiteral("Über ...") : QStringLiteral("About ..."));
-    Label6->setText(german ? QStringLiteral("Alle Rechte vorbehalten")
-                           : QStringLiteral("All rights reserved"));
+    const AboutBoxTexts texts = aboutBoxTexts(Language);
+    setWindowTitle(texts.caption);
+    Label6->setText(texts.rightsReserved);
     const QUrl address = webAddress(Language);
     Label5->setText(address.host() + address.path());
     Label5->adjustSize();

@@ -1,43 +1,33 @@
 #pragma once
 
+#include "app/formnewmailcontrols.h"
+#include "app/messagefield.h"
+#include "app/qttranslation.h"
 #include "core/onlineupdate.h"
 #include "core/prompts.h"
 #include "core/sharedstate.h"
-#include "core/textfile.h"
 #include "mailing/connectionprobe.h"
+#include "mailing/deliverygate.h"
 #include "mailing/smtpsession.h"
 
+#include <QDateTime>
 #include <QUrl>
 #include <QWidget>
 
 #include <functional>
-#include <optional>
 
-class QAbstractButton;
 class MailDelivery;
-class MailingInWindow;
-class QAction;
-class QTranslator;
-class QCheckBox;
-class QDateEdit;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QPlainTextEdit;
-class QProgressBar;
-class QTimeEdit;
+class MainWindowRunDisplay;
 class QTimer;
-class QToolBar;
-class QToolButton;
-class RadioGroup;
 class TAboutBox;
 class TFormGrid;
 class TFormImport;
 class TFormLoeschen;
 
 // The main window: account fields, message fields, schedule controls, progress and status, and the
-// toolbar that reaches every other function. It owns the program's shared state.
-class TFormNewMail : public QWidget {
+// toolbar that reaches every other function. It owns the program's shared state; its operations are short
+// and hand the work to the logic libraries (the mailing run, message files, settings, the schedule).
+class TFormNewMail : public QWidget, public FormNewMailControls {
     Q_OBJECT
 public:
     explicit TFormNewMail(Prompts& prompts, QWidget* parent = nullptr);
@@ -64,45 +54,7 @@ public:
     // How often a running mailing writes its list back at the least (crash safety).
     int WriteBackIntervalMs = 2000;
 
-    // Lines 6 to 8 of the settings file, carried unchanged from the file read at start into every save.
-    QStringList ReservedSettings;
-
-    // Account fields.
-    QLineEdit* EditHost = nullptr;
-    QLineEdit* EditPort = nullptr;
-    QLineEdit* EditUser = nullptr;
-    QLineEdit* MaskEdit = nullptr;
-    // Connection indicator.
-    QLabel* ImageDisconnect = nullptr;
-    QLabel* ImageConnect = nullptr;
-    QLabel* LabelStatus = nullptr;
-    // Schedule.
-    QCheckBox* CheckBox1 = nullptr;
-    QDateEdit* DateTimePicker1 = nullptr;
-    QTimeEdit* DateTimePicker2 = nullptr;
-    QTimer* Timer1 = nullptr;
-    // Progress and status.
-    QProgressBar* ProgressBar1 = nullptr;
-    QLabel* PanelMessage = nullptr;
-    // The message being sent or tested.
-    QLineEdit* EditMail = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QLineEdit* EditSubject = nullptr;
-    QLineEdit* EditPatch = nullptr;
-    QPlainTextEdit* Memo2 = nullptr;
-    RadioGroup* SelHtml = nullptr;
-    // Toolbar and language menu.
-    QToolBar* ToolBar1 = nullptr;
-    QToolButton* ToolButton7 = nullptr;
-    QMenu* PopupMenu1 = nullptr;
-    QAction* German1 = nullptr;
-    QAction* English1 = nullptr;
-
-    // The layout (encoding, line breaks) of the message file last loaded into Memo2; saving writes in it,
-    // so a file opened and saved unchanged keeps every byte. New text gets the layout of a new file.
-    TextFormat MessageFormat;
-    // The save dialog keeps its folder and name between uses.
-    FileDialogRequest SaveDialog1;
+    QTimer* Timer1 = nullptr; // the schedule's tick
 
     // Operations, one per user event.
     void FormShow();
@@ -118,8 +70,8 @@ public:
     void RunMailing();
     void CheckBox1Click();
     void Timer1Timer();
-    // A mailing run is in progress (its window lets events through once per line).
-    bool MailingRunning() const { return m_running; }
+    // A mailing run is in progress (its display lets events through once per line).
+    bool MailingRunning() const { return m_gate.running(); }
     void BitBtn4Click();
     void BitBtn5Click();
     void BitBtn1Click();
@@ -148,22 +100,22 @@ public:
     // Where ToolButton7Click pops up the language menu (screen coordinates).
     QPoint languageMenuPosition() const;
 
-    // Delivery of one message (mailing/formnewmail_delivery.cpp). The SMTP connection that all messages
-    // share: the mailing run asks it whether it is open and closes it; tests give it their options.
-    MailDelivery* IdSMTP = newDelivery();
-    // What the last delivery came to, the server's failing reply included.
+    // The SMTP connection that the test mails and the mailing runs share; tests give it their options.
+    MailDelivery* IdSMTP = nullptr;
+    // What the last test mail's delivery came to, the server's failing reply included.
     DeliveryResult LastDelivery;
+    // Sends the test mail standing in the message fields, with the account in the account fields.
     void SendCurrentMail();
-    bool DeliverMessage(const QString& recipients, const QString& cc, const QString& subject,
-                        const QStringList& lines);
     // A delivery has not yet returned (the message is in flight or its error box is open). The window keeps
     // handling events meanwhile, but no second delivery can start and closing waits for it.
-    bool DeliveryInFlight() const { return m_delivering; }
+    bool DeliveryInFlight() const { return m_gate.delivering(); }
 
-    // Memo2's text as file lines (during a run, the line's message even before Memo2 shows it), and lines
-    // into Memo2: exact inverses, with every character kept (no-break spaces and line separators included).
+    // Memo2's text as file lines and lines into Memo2: exact inverses, with every character kept (no-break
+    // spaces and line separators included). During a run, the line's message even before Memo2 shows it.
     QStringList messageLines() const;
     void setMessageLines(const QStringList& lines);
+    // The account as the fields hold it now.
+    AccountFields accountFields() const;
 
     // Runs an operation; an error it does not handle is shown by the default error report
     // (an error box with the error's text) and the program goes on. Returns false after an error.
@@ -179,33 +131,23 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void buildControls();
-    void buildToolBar();
-    void setTabOrder();
-    void bind(QAbstractButton* button, void (TFormNewMail::*operation)());
-    void applyQtTranslation();
-    void loadMessageFile(const QString& path);
-    void writeMessageFile(const QString& path);
-    MailDelivery* newDelivery();
-    QDateTime now() const;
-    // A running mailing paints its fields now and then; this shows what they hold at once.
-    void showRunFieldsNow();
-    void setPanelTone(bool aborted);
-    // True when a close request must wait for the delivery in flight; it is carried out once that returns.
-    bool closeWaitsForDelivery();
-
     Prompts& m_prompts;
-    QTranslator* m_qtTranslator = nullptr;
+
+public:
+    // The message field with its file: loading and saving keep the layout of the file last loaded.
+    MessageField MessageText;
+
+private:
+    void bindCommands();
+    QDateTime now() const;
+    void showOnline(bool online);
+
+    QtTranslation m_qtTexts;
     bool m_shown = false;
     // The account fields hold what the settings file held. Until then (a first show that failed) closing
     // must not save, or the empty fields would replace the stored account.
     bool m_settingsShown = false;
-    bool m_delivering = false;
-    bool m_closePending = false;
-    bool m_running = false;
-    bool m_runUnattended = false;
     bool m_checking = false;
-    MailingInWindow* m_runDisplay = nullptr;     // while a run shows its lines
-    std::optional<QStringList> m_pendingMessage; // a run's message not yet put into Memo2
-    friend class MailingInWindow;
+    DeliveryGate m_gate;
+    MainWindowRunDisplay* m_runDisplay = nullptr; // while a run shows its lines
 };

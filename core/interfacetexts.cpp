@@ -25,6 +25,9 @@ MessageTexts germanTexts() {
         QStringLiteral("Online Update konnte nicht gestartet werden oder vom Benutzer abgebrochen!");
     t.MsgHelpNotOpened = QStringLiteral("Die Hilfedatei konnte nicht geöffnet werden:\n%1");
     t.MsgAddressNotOpened = QStringLiteral("Die Adresse konnte nicht geöffnet werden:\n%1");
+    t.StatusConnected = QStringLiteral("Verbunden");
+    t.StatusOffline = QStringLiteral("Offline");
+    t.QtTranslationLocale = QStringLiteral("de_DE");
     return t;
 }
 
@@ -49,6 +52,8 @@ MessageTexts englishTexts() {
     t.MsgUpdateFailed = QStringLiteral("Could not run online update or aborted by user!");
     t.MsgHelpNotOpened = QStringLiteral("The help file could not be opened:\n%1");
     t.MsgAddressNotOpened = QStringLiteral("The address could not be opened:\n%1");
+    t.StatusConnected = QStringLiteral("Connected");
+    t.StatusOffline = QStringLiteral("Offline");
     return t;
 }
 
@@ -95,6 +100,14 @@ const std::vector<ControlText>& mainWindowControlTexts() {
         {"Label10", K::Caption, QStringLiteral("Uhrzeit"), QStringLiteral("Time")},
     };
     return table;
+}
+
+AboutBoxTexts aboutBoxTexts(int language) {
+    if (isGerman(language))
+        return {QStringLiteral("Über ..."), QStringLiteral("Alle Rechte vorbehalten"),
+                QStringLiteral("https://tarnel.example.org/de/")};
+    return {QStringLiteral("About ..."), QStringLiteral("All rights reserved"),
+            QStringLiteral("https://tarnel.example.org/en/")};
 }
 
 QString helpFileName(int language) {

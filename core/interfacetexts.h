@@ -33,6 +33,12 @@ struct MessageTexts {
     // A file or web address the desktop could not open ("%1" stands for it).
     QString MsgHelpNotOpened;
     QString MsgAddressNotOpened;
+    // The connection check's result beside the online indicator.
+    QString StatusConnected;
+    QString StatusOffline;
+    // Qt's own texts (message-box buttons, dialogs) in this language: the translation's locale, empty for
+    // Qt's built-in English.
+    QString QtTranslationLocale;
 };
 
 MessageTexts messageTextsFor(int language);
@@ -49,6 +55,14 @@ struct ControlText {
 };
 
 const std::vector<ControlText>& mainWindowControlTexts();
+
+// The about box's texts.
+struct AboutBoxTexts {
+    QString caption;
+    QString rightsReserved;
+    QString webAddress; // the maker's web site
+};
+AboutBoxTexts aboutBoxTexts(int language);
 
 // The help file's name in the program's folder.
 QString helpFileName(int language);

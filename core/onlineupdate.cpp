@@ -1,7 +1,9 @@
 #include "core/onlineupdate.h"
 
 #include "core/blank.h"
+#include "core/paths.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -102,4 +104,15 @@ UpdateOutcome runOnlineUpdate(const UpdateRequest& request, const ProgramStarter
     if (!QFileInfo(installer).isFile()) return UpdateOutcome::NoInstaller;
     const ProgramStart start = installerStart(installer, fields, request.pkexecPath);
     return starter(start, refused) ? UpdateOutcome::Started : UpdateOutcome::Failed;
+}
+
+UpdateRequest updateRequestForThisProgram(const QString& updatePath, const QString& updateAction) {
+    UpdateRequest request;
+    request.filesFolder = programFilesFolderPath();
+    request.programFileName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    request.versionText = FileVersionText();
+    request.updatePath = updatePath;
+    request.updateAction = updateAction;
+    request.pkexecPath = findPkexec();
+    return request;
 }

@@ -50,6 +50,10 @@ struct UpdateRequest {
     QString pkexecPath; // empty: start the installer directly
 };
 
+// The request for the running program: its files folder, file name and version, and pkexec when there is
+// one; `updatePath` and `updateAction` name a file removal (both empty for an ordinary update).
+UpdateRequest updateRequestForThisProgram(const QString& updatePath, const QString& updateAction);
+
 enum class UpdateOutcome { NoInstaller, Started, Failed };
 
 // Starts the installer for an update or a file removal. A missing installer starts nothing.

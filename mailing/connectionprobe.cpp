@@ -1,5 +1,7 @@
 #include "mailing/connectionprobe.h"
 
+#include "core/blank.h"
+
 #include <QEventLoop>
 #include <QTcpSocket>
 #include <QTimer>
@@ -9,6 +11,16 @@
 
 ProbeTarget publicWebHost() {
     return {QStringLiteral("www.debian.org"), 443};
+}
+
+QList<ProbeTarget> onlineProbeTargets(const QList<ProbeTarget>& webHosts, const QString& host,
+                                      const QString& port) {
+    QList<ProbeTarget> targets = webHosts;
+    bool portOk = false;
+    const int number = trimBlank(port).toInt(&portOk);
+    if (!isBlank(host) && portOk && number > 0 && number < 65536)
+        targets.append({trimBlank(host), quint16(number)});
+    return targets;
 }
 
 bool probeOnline(const QList<ProbeTarget>& targets, int timeoutMs) {

@@ -12,6 +12,11 @@ struct ProbeTarget {
 // The fixed public web host of the connection check.
 ProbeTarget publicWebHost();
 
+// What the connection check tries: the web hosts and, when the account fields name one, the mail server
+// (online also means "can reach the mail server": a relay inside the network counts).
+QList<ProbeTarget> onlineProbeTargets(const QList<ProbeTarget>& webHosts, const QString& host,
+                                      const QString& port);
+
 // Tries a TCP connection to every target at once and says whether one was accepted within `timeoutMs`.
 // Waits in a local event loop, so the calling window keeps painting and handling its events meanwhile.
 bool probeOnline(const QList<ProbeTarget>& targets, int timeoutMs);

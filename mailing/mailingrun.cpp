@@ -5,6 +5,8 @@
 #include "core/datetimenumber.h"
 #include "core/paths.h"
 #include "core/recipientline.h"
+#include "mailing/mailcomposer.h"
+#include "mailing/maildelivery.h"
 
 #include <QFileInfo>
 
@@ -30,7 +32,8 @@ bool isHtmlFile(const QString& path) {
 
 } // namespace
 
-MailingRun::MailingRun(MailingRunWindow& window, Setup setup) : m_window(window), m_setup(std::move(setup)) {
+MailingRun::MailingRun(MailingRunDisplay& display, MailDelivery& delivery, Setup setup)
+    : m_display(display), m_delivery(delivery), m_setup(std::move(setup)) {
     if (!m_setup.now) m_setup.now = [] { return QDateTime::currentDateTime(); };
 }
 
@@ -57,14 +60,14 @@ QStringList MailingRun::personalised(QStringList lines, const QString& name, con
 bool MailingRun::findListFile() {
     if (isBlank(m_setup.listFile)) m_setup.listFile = m_setup.dataFolder + defaultListFileName();
     if (!QFileInfo(m_setup.listFile).isFile() && !m_setup.unattended) {
-        if (!m_window.question(m_setup.texts.MsgListNotFoundAsk)) return false;
+        if (!m_display.question(m_setup.texts.MsgListNotFoundAsk)) return false;
         const QFileInfo proposed(m_setup.listFile);
-        const QString chosen = m_window.chooseListFile(proposed.path(), proposed.fileName());
+        const QString chosen = m_display.chooseListFile(proposed.path(), proposed.fileName());
         if (!chosen.isEmpty()) m_setup.listFile = chosen;
     }
     if (!QFileInfo(m_setup.listFile).isFile()) {
         m_report += m_setup.texts.MsgListNotFound;
-        m_window.showStatus(m_report, MailingRunWindow::Tone::Result);
+        m_display.showStatus(m_report, MailingRunDisplay::Tone::Result);
         return false;
     }
     return true;
@@ -79,36 +82,17 @@ void MailingRun::run() {
     m_lines = std::move(content.lines);
     m_format = content;
     const int count = int(m_lines.size());
-    if (!m_setup.unattended) {
-        const QString question = m_setup.texts.MsgConfirmStart1 + QString::number(count) +
-                                 m_setup.texts.MsgConfirmStart2 + QFileInfo(m_setup.listFile).fileName() +
-                                 m_setup.texts.MsgConfirmStart3;
-        if (!m_window.question(question)) {
-            m_window.showStatus(QString(), MailingRunWindow::Tone::Result);
-            return;
-        }
-    }
-    m_window.showStatus(m_setup.texts.MsgMailingRunning, MailingRunWindow::Tone::Result);
-    m_window.showProgress(0, count);
+    if (!confirmStart(count)) return;
+    m_display.showStatus(m_setup.texts.MsgMailingRunning, MailingRunDisplay::Tone::Result);
+    m_display.showProgress(0, count);
 
-    m_intervalMs = m_setup.writeBackIntervalMs;
-    m_sinceWriteBack.start();
     bool stopped = false;
     try {
-        for (int i = 0; i < count; ++i) {
-            m_window.showProgress(i + 1, count);
-            m_window.processEvents();
-            if (m_window.stopRequested()) {
-                stopped = true;
-                break;
-            }
-            processLine(i);
-            writeBackNowAndThen();
-        }
+        stopped = !runLines(count);
     } catch (...) {
         // What was sent stays recorded, whatever ended the run; the status line says it ended.
-        m_window.closeConnection();
-        m_window.showStatus(m_setup.texts.MsgMailingAborted, MailingRunWindow::Tone::Aborted);
+        closeConnection();
+        m_display.showStatus(m_setup.texts.MsgMailingAborted, MailingRunDisplay::Tone::Aborted);
         if (m_changed) {
             try {
                 writeBack();
@@ -117,13 +101,41 @@ void MailingRun::run() {
         }
         throw;
     }
-    m_window.closeConnection();
+    closeConnection();
     writeBack();
     if (stopped)
-        m_window.showStatus(m_setup.texts.MsgMailingAborted, MailingRunWindow::Tone::Aborted);
+        m_display.showStatus(m_setup.texts.MsgMailingAborted, MailingRunDisplay::Tone::Aborted);
     else
-        m_window.showStatus(QString::number(m_sent) + m_setup.texts.MsgMailsSent,
-                            MailingRunWindow::Tone::Result);
+        m_display.showStatus(QString::number(m_sent) + m_setup.texts.MsgMailsSent,
+                             MailingRunDisplay::Tone::Result);
+}
+
+void MailingRun::closeConnection() {
+    if (m_delivery.isOpen()) m_delivery.close();
+}
+
+bool MailingRun::confirmStart(int count) {
+    if (m_setup.unattended) return true;
+    const QString question = m_setup.texts.MsgConfirmStart1 + QString::number(count) +
+                             m_setup.texts.MsgConfirmStart2 + QFileInfo(m_setup.listFile).fileName() +
+                             m_setup.texts.MsgConfirmStart3;
+    if (m_display.question(question)) return true;
+    m_display.showStatus(QString(), MailingRunDisplay::Tone::Result);
+    return false;
+}
+
+// False when a stop ended the run.
+bool MailingRun::runLines(int count) {
+    m_intervalMs = m_setup.writeBackIntervalMs;
+    m_sinceWriteBack.start();
+    for (int i = 0; i < count; ++i) {
+        m_display.showProgress(i + 1, count);
+        m_display.processEvents();
+        if (m_display.stopRequested()) return false;
+        processLine(i);
+        writeBackNowAndThen();
+    }
+    return true;
 }
 
 QString MailingRun::chooseMessageFile(const QString& field) const {
@@ -135,28 +147,46 @@ void MailingRun::processLine(int index) {
     const QString& line = m_lines.at(index);
     if (isBlank(line)) return;
     RecipientRow row = SplitRecipientLine(line);
-    m_window.showRecipient(row.Email, row.Subject, trimBlank(row.Attachment));
+    MailRequest request;
+    request.attachmentPath = trimBlank(row.Attachment);
+    m_display.showRecipient(row.Email, row.Subject, request.attachmentPath);
 
     m_messageFile = chooseMessageFile(row.MessageFilePath);
-    const QStringList lines = personalised(readTextFile(m_messageFile).lines, row.Name, row.Prename);
-    m_window.showMessage(lines, isHtmlFile(m_messageFile));
-    m_window.showMailNumber(index + 1);
-    if (isBlank(lines.join(QLatin1Char('\n')))) {
+    request.lines = personalised(readTextFile(m_messageFile).lines, row.Name, row.Prename);
+    request.html = isHtmlFile(m_messageFile);
+    m_display.showMessage(request.lines, request.html);
+    m_display.showMailNumber(index + 1);
+    if (isBlank(request.lines.join(QLatin1Char('\n')))) {
         m_report += m_setup.texts.MsgEmptyMail;
         return;
     }
 
-    MailingRunWindow::Delivery delivery;
-    if (!isBlank(row.Email)) delivery = m_window.deliver();
-    if (delivery.sent) {
+    request.recipients = trimBlank(row.Email);
+    request.subject = trimBlank(row.Subject);
+    QString failure;
+    if (!request.recipients.isEmpty() && deliver(request, failure)) {
         ++m_sent;
         row.Send = dateTimeToRegionalText(m_setup.now(), m_setup.locale);
     } else {
         m_report += m_setup.texts.MsgInvalidAddress;
-        row.Send = failureText(delivery.failure, m_setup.texts);
+        row.Send = failureText(failure, m_setup.texts);
     }
     m_lines[index] = rebuiltLine(row);
     m_changed = true;
+}
+
+bool MailingRun::deliver(MailRequest request, QString& failure) {
+    request.setAccount(m_setup.account);
+    // A port that is no number and an attachment that cannot be read end the run here, before the server
+    // is contacted.
+    const DeliveryResult result = m_delivery.send(prepareMail(request));
+    m_display.showDelivery(result);
+    if (result.sent) return true;
+    // A failed delivery has already dropped its connection. A scheduled run has nobody to press OK: its
+    // failures are recorded in the list alone.
+    if (!m_setup.unattended) m_display.reportDeliveryError(result);
+    failure = result.serverReply.isEmpty() ? result.error : result.serverReply;
+    return false;
 }
 
 void MailingRun::writeBack() {

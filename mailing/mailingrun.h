@@ -2,6 +2,7 @@
 
 #include "core/interfacetexts.h"
 #include "core/textfile.h"
+#include "mailing/mailrequest.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -11,31 +12,29 @@
 
 #include <functional>
 
-// What a mailing run needs from the window that shows it. The run fills the window's fields line by line
-// and the window delivers the message standing in them, so the user watches every recipient go by.
-class MailingRunWindow {
+class MailDelivery;
+struct DeliveryResult;
+
+// What a mailing run shows while it goes and what it asks the user. The run decides everything; the
+// display only shows it (the main window fills its fields, progress bar and status panel).
+class MailingRunDisplay {
 public:
-    virtual ~MailingRunWindow() = default;
+    virtual ~MailingRunDisplay() = default;
 
     // The progress bar at `position` of `maximum`, painted at once.
     virtual void showProgress(int position, int maximum) = 0;
     // Lets the interface handle its pending events (this is where a stop gets in).
     virtual void processEvents() = 0;
     virtual bool stopRequested() const = 0;
-    // The recipient's address and subject as split, the attachment path trimmed.
+    // The line's recipient address and subject as split, the attachment path trimmed.
     virtual void showRecipient(const QString& address, const QString& subject, const QString& attachment) = 0;
+    // The line's personalised message and whether it goes out as HTML.
     virtual void showMessage(const QStringList& lines, bool html) = 0;
     virtual void showMailNumber(int number) = 0;
-    struct Delivery {
-        bool sent = false;
-        // What went wrong: the server's failing reply, else the transport's error; may be empty.
-        QString failure;
-    };
-    // Sends the message standing in the fields. Raises AppError for what ends the run (an attachment
-    // that cannot be read, a port that is no number).
-    virtual Delivery deliver() = 0;
-    // Closes the delivery's connection if it is open.
-    virtual void closeConnection() = 0;
+    // What the delivery of the line's message came to.
+    virtual void showDelivery(const DeliveryResult& result) = 0;
+    // A failed delivery in a run someone watches: the error box, which waits for OK.
+    virtual void reportDeliveryError(const DeliveryResult& result) = 0;
     enum class Tone { Result, Aborted };
     virtual void showStatus(const QString& text, Tone tone) = 0;
     virtual bool question(const QString& text) = 0;
@@ -43,26 +42,29 @@ public:
     virtual QString chooseListFile(const QString& folder, const QString& fileName) = 0;
 };
 
-// One mailing over a recipient list file: every line that is not blank is split into its fields, shown,
-// personalised and delivered, and gets its sent stamp or what went wrong in field 6; the list is written
-// back in the layout it was read in, the lines not processed unchanged.
+// One mailing over a recipient list file: every line that is not blank becomes a mail request (the
+// line's recipient, subject, attachment and personalised message, with the account taken at the start),
+// goes to the delivery, and gets its sent stamp or what went wrong in field 6; the list is written back in
+// the layout it was read in, the lines not processed unchanged.
 class MailingRun {
 public:
     struct Setup {
         QString listFile; // blank: the default list in the data folder
         QString dataFolder;
         QString defaultMessageFile;
-        bool unattended = false; // no questions (a scheduled run)
+        AccountFields account;   // as the fields held it when the run started
+        bool unattended = false; // no questions, no error boxes (a scheduled run)
         MessageTexts texts;
         QLocale locale = QLocale::system(); // of the sent stamp
         std::function<QDateTime()> now;     // the clock; the system's when empty
         int writeBackIntervalMs = 2000;     // crash safety: the list is written at least this often
     };
 
-    MailingRun(MailingRunWindow& window, Setup setup);
+    MailingRun(MailingRunDisplay& display, MailDelivery& delivery, Setup setup);
 
-    // The whole run. Raises AppError for an error that ends it early (an unreadable message file or
-    // attachment, a bad port) after the lines processed so far have been written back.
+    // The whole run; closes the delivery's connection at its end. Raises AppError for an error that ends
+    // it early (an unreadable message file or attachment, a bad port) after the lines processed so far
+    // have been written back.
     void run();
 
     // Where things stand after run() (also after an error).
@@ -80,12 +82,18 @@ public:
 
 private:
     bool findListFile();
+    bool confirmStart(int count);
+    bool runLines(int count);
     void processLine(int index);
+    // Sends the line's message; when it was not sent, `failure` says what went wrong.
+    bool deliver(MailRequest request, QString& failure);
     QString chooseMessageFile(const QString& field) const;
+    void closeConnection();
     void writeBack();
     void writeBackNowAndThen();
 
-    MailingRunWindow& m_window;
+    MailingRunDisplay& m_display;
+    MailDelivery& m_delivery;
     Setup m_setup;
     QStringList m_lines;
     TextFormat m_format;

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "core/accountfields.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
-// What one delivery reads from the main window's fields, as they stand when it starts. Texts are taken
-// as typed; preparing the mail trims them.
+// One message to deliver: the account, as it stood when the test mail or the mailing started, and the
+// message. Texts are taken as typed; preparing the mail trims them.
 struct MailRequest {
     QString host;
     QString port;
@@ -18,6 +20,13 @@ struct MailRequest {
     QStringList lines;
     QString attachmentPath; // nothing is attached when no file exists there
     bool html = false;
+
+    void setAccount(const AccountFields& account) {
+        host = account.host;
+        port = account.port;
+        user = account.user;
+        password = account.password;
+    }
 };
 
 // Where and as whom a connection is made.

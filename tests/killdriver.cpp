@@ -7,16 +7,17 @@
 // Prints "ready" once it writes; in a mailing run "writing" when the run is about to write the list back
 // and "wrote <ms>" after, so the test can aim its kill at the write.
 #include "core/interfacetexts.h"
-#include "mailing/mailcomposer.h"
 #include "mailing/maildelivery.h"
 #include "mailing/mailingrun.h"
 #include "settings/settingsfile.h"
 #include "tests/killcontent.h"
+#include "tests/support/recordingrundisplay.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -26,64 +27,35 @@ void say(const char* text) {
     std::fflush(stdout);
 }
 
-// The run's window, reduced to what the run needs: the fields as a mail request, sent to the test server.
-class DriverWindow : public MailingRunWindow {
-public:
-    DriverWindow(quint16 port, int intervalMs) : m_intervalMs(intervalMs) {
-        m_fields.host = QStringLiteral("127.0.0.1");
-        m_fields.port = QString::number(port);
-        m_fields.user = QStringLiteral("user@example.test");
-        m_sinceWrite.start();
-    }
-
-    void showProgress(int, int) override {}
+// Prints what the kill test aims at: "ready" once the run is at its first line, "writing" when the run is
+// about to write the list back (after a line, once its interval has passed) and "wrote <ms>" after.
+void followWriteBacks(RecordingRunDisplay& display, int intervalMs) {
+    struct Clock {
+        QElapsedTimer sinceWrite;
+        bool started = false;
+        bool writing = false;
+    };
+    auto clock = std::make_shared<Clock>();
     // Called before each line, just after the run has (or has not) written the list back.
-    void processEvents() override {
-        if (m_writing) {
-            std::printf("wrote %lld\n", static_cast<long long>(m_sinceWrite.elapsed()));
+    display.atLine = [clock](int) {
+        if (clock->writing) {
+            std::printf("wrote %lld\n", static_cast<long long>(clock->sinceWrite.elapsed()));
             std::fflush(stdout);
-            m_writing = false;
-            m_sinceWrite.start();
-        } else if (!m_started) {
-            m_started = true;
-            m_sinceWrite.start(); // the run's own clock starts just before its first line
+            clock->writing = false;
+            clock->sinceWrite.start();
+        } else if (!clock->started) {
+            clock->started = true;
+            clock->sinceWrite.start(); // the run's own clock starts just before its first line
             say("ready");
         }
-    }
-    bool stopRequested() const override { return false; }
-    void showRecipient(const QString& address, const QString& subject, const QString& attachment) override {
-        m_fields.recipients = address;
-        m_fields.subject = subject;
-        m_fields.attachmentPath = attachment;
-    }
-    void showMessage(const QStringList& lines, bool html) override {
-        m_fields.lines = lines;
-        m_fields.html = html;
-    }
-    void showMailNumber(int) override {}
-    Delivery deliver() override {
-        const DeliveryResult result = m_delivery.send(prepareMail(m_fields));
-        // The run writes the list back after a line once its interval has passed.
-        if (m_sinceWrite.elapsed() >= m_intervalMs) {
-            m_writing = true;
-            m_sinceWrite.start();
-            say("writing");
-        }
-        return {result.sent, result.serverReply.isEmpty() ? result.error : result.serverReply};
-    }
-    void closeConnection() override { m_delivery.close(); }
-    void showStatus(const QString&, Tone) override {}
-    bool question(const QString&) override { return true; }
-    QString chooseListFile(const QString&, const QString&) override { return {}; }
-
-private:
-    MailRequest m_fields;
-    MailDelivery m_delivery;
-    QElapsedTimer m_sinceWrite;
-    int m_intervalMs;
-    bool m_started = false;
-    bool m_writing = false;
-};
+    };
+    display.afterDelivery = [clock, intervalMs](const DeliveryResult&) {
+        if (clock->sinceWrite.elapsed() < intervalMs) return;
+        clock->writing = true;
+        clock->sinceWrite.start();
+        say("writing");
+    };
+}
 
 int usage() {
     std::fputs("usage: tarnel_killdriver settings <folder> | message <file> | "
@@ -120,8 +92,12 @@ int main(int argc, char** argv) {
         setup.locale = killcontent::locale();
         const QDateTime now = killcontent::stamp(args.at(5).toInt());
         setup.now = [now] { return now; };
-        DriverWindow window(quint16(args.at(4).toUInt()), setup.writeBackIntervalMs);
-        MailingRun run(window, setup);
+        setup.account = {QStringLiteral("127.0.0.1"), args.at(4), QStringLiteral("user@example.test"),
+                         QString()};
+        RecordingRunDisplay display;
+        followWriteBacks(display, setup.writeBackIntervalMs);
+        MailDelivery delivery;
+        MailingRun run(display, delivery, setup);
         run.run();
         say("done");
         return 0;

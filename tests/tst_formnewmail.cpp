@@ -348,7 +348,7 @@ private Q_SLOTS:
         click("ToolButton19");
         QCOMPARE(w->Memo2->toPlainText(), QStringLiteral("Hi\nü"));
         QCOMPARE(w->State.MessageFile, path);
-        QCOMPARE(w->MessageFormat.encoding, TextEncoding::Utf16BE);
+        QCOMPARE(w->MessageText.format().encoding, TextEncoding::Utf16BE);
         QCOMPARE(w->SelHtml->itemIndex(), 1);
 
         // Saving writes the same bytes back: the encoding with its mark, and no break after the last line.

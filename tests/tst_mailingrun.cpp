@@ -6,6 +6,7 @@
 #include "mailing/mailingrun.h"
 #include "mailing/schedule.h"
 #include "tests/support/parsedmail.h"
+#include "tests/support/recordingrundisplay.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/testenvironment.h"
 #include "tests/support/testfiles.h"
@@ -20,65 +21,27 @@ namespace {
 
 const QDateTime kClock(QDate(2026, 12, 9), QTime(14, 5, 30));
 
-// The run's window without widgets: it keeps the fields in a mail request and delivers what stands there,
-// as the main window does, to the test server.
-class TestRunWindow : public MailingRunWindow {
+// A run under test: its display (answering from the scripted prompts) and the delivery it hands its
+// messages to, with the account on the test server at `port`.
+class TestRunWindow : public RecordingRunDisplay {
 public:
-    TestRunWindow(ScriptedPrompts& prompts, quint16 port) : m_prompts(prompts) {
-        fields.host = QStringLiteral("127.0.0.1");
-        fields.port = QString::number(port);
-        fields.user = QStringLiteral("user@example.test");
-        fields.password = QStringLiteral("secret");
+    TestRunWindow(ScriptedPrompts& prompts, quint16 port) : m_port(port) {
+        answer = [&prompts](const QString& text) { return prompts.question(text); };
+        chooseFile = [&prompts](const QString& folder, const QString& fileName) {
+            return prompts.openFile({folder, fileName, QString()});
+        };
     }
 
-    MailRequest fields;
-    QList<int> numbers;
-    QString status;
-    Tone tone = Tone::Result;
-    int progressMaximum = -1;
-    bool stop = false;
-    std::function<void(int line)> atLine; // called where the run lets events through
-    int closes = 0;
+    MailingRun runOver(MailingRun::Setup setup) {
+        setup.account = {QStringLiteral("127.0.0.1"), QString::number(m_port),
+                         QStringLiteral("user@example.test"), QStringLiteral("secret")};
+        return MailingRun(*this, delivery, setup);
+    }
 
-    void showProgress(int position, int maximum) override {
-        progressMaximum = maximum;
-        m_position = position;
-    }
-    void processEvents() override {
-        if (atLine) atLine(m_position);
-    }
-    bool stopRequested() const override { return stop; }
-    void showRecipient(const QString& address, const QString& subject, const QString& attachment) override {
-        fields.recipients = address;
-        fields.subject = subject;
-        fields.attachmentPath = attachment;
-    }
-    void showMessage(const QStringList& lines, bool html) override {
-        fields.lines = lines;
-        fields.html = html;
-    }
-    void showMailNumber(int number) override { numbers << number; }
-    Delivery deliver() override {
-        const DeliveryResult result = m_delivery.send(prepareMail(fields));
-        return {result.sent, result.serverReply.isEmpty() ? result.error : result.serverReply};
-    }
-    void closeConnection() override {
-        ++closes;
-        m_delivery.close();
-    }
-    void showStatus(const QString& text, Tone t) override {
-        status = text;
-        tone = t;
-    }
-    bool question(const QString& text) override { return m_prompts.question(text); }
-    QString chooseListFile(const QString& folder, const QString& fileName) override {
-        return m_prompts.openFile({folder, fileName, QString()});
-    }
+    MailDelivery delivery;
 
 private:
-    ScriptedPrompts& m_prompts;
-    MailDelivery m_delivery;
-    int m_position = 0;
+    quint16 m_port;
 };
 
 QStringList fieldsOf(const QString& line) {
@@ -206,7 +169,7 @@ private Q_SLOTS:
             QCOMPARE(a.text, QStringLiteral("Send mailing to 1 recipients of list.csv ?"));
         });
         TestRunWindow window(prompts, smtp.port());
-        MailingRun run(window, setup(list));
+        MailingRun run = window.runOver(setup(list));
         run.run();
 
         const auto messages = smtp.messages();
@@ -224,7 +187,7 @@ private Q_SLOTS:
         QCOMPARE(readTextFile(list).lines, QStringList{expected});
         QCOMPARE(run.report(), report);
         QCOMPARE(window.status, QString::number(body.isEmpty() ? 0 : 1) + QStringLiteral(" Mail(s) send."));
-        QCOMPARE(window.tone, MailingRunWindow::Tone::Result);
+        QCOMPARE(window.tone, MailingRunDisplay::Tone::Result);
     }
 
     void failureText_data() {
@@ -278,7 +241,7 @@ private Q_SLOTS:
         window.status = QStringLiteral("(untouched)");
         MailingRun::Setup s = setup(QStringLiteral("  "));
         s.unattended = unattended;
-        MailingRun run(window, s);
+        MailingRun run = window.runOver(s);
         run.run();
         QCOMPARE(run.listFile(), pick ? elsewhere : data(QStringLiteral("sendlist.csv")));
         QCOMPARE(smtp.messages().size(), pick ? 1 : 0);
@@ -295,7 +258,7 @@ private Q_SLOTS:
         });
         TestRunWindow window(prompts, 1);
         window.status = QStringLiteral("before");
-        MailingRun run(window, setup(list, 0));
+        MailingRun run = window.runOver(setup(list, 0));
         run.run();
         QCOMPARE(window.status, QString());
         QCOMPARE(readBytes(list), bytes);
@@ -317,12 +280,14 @@ private Q_SLOTS:
         window.atLine = [&](int line) {
             if (line == 3) window.stop = true;
         };
-        MailingRun run(window, setup(list));
+        MailingRun run = window.runOver(setup(list));
         run.run();
         QCOMPARE(smtp.messages().size(), 2);
         QCOMPARE(window.status, QStringLiteral("Mailing aborted!"));
-        QCOMPARE(window.tone, MailingRunWindow::Tone::Aborted);
-        QCOMPARE(window.closes, 1);
+        QCOMPARE(window.tone, MailingRunDisplay::Tone::Aborted);
+        // The run closed its connection: QUIT was said once and nothing stays open.
+        QVERIFY(!window.delivery.isOpen());
+        QCOMPARE(smtp.verbs().count(QStringLiteral("QUIT")), 1);
         const QByteArray after = readBytes(list);
         QVERIFY(after.startsWith("N1;P;r1@example.test;S;;09.12.2026 14:05:30;;\r\nN2;"));
         QVERIFY(after.endsWith(bytes.mid(bytes.indexOf("N3;"))));
@@ -338,7 +303,7 @@ private Q_SLOTS:
         QVERIFY(writeBytes(list, "A;B;a@example.test;;;;\r\nC;D;c@example.test;;;;\r\n"));
         prompts.expectQuestion(true);
         TestRunWindow window(prompts, port);
-        MailingRun run(window, setup(list));
+        MailingRun run = window.runOver(setup(list));
         run.run();
         QCOMPARE(run.report(), QStringLiteral(" Invalid mail address! Invalid mail address!"));
         const QStringList lines = readTextFile(list).lines;
@@ -372,7 +337,7 @@ private Q_SLOTS:
             MailingRun::Setup s = setup(list);
             s.locale = QLocale(locale);
             s.now = [&] { return clock; };
-            MailingRun(window, s).run();
+            window.runOver(s).run();
             const QString stamp = fieldsOf(readTextFile(list).lines.value(0)).value(5);
             QCOMPARE(regionalTextToDateTime(stamp, QLocale(locale)), std::optional<QDateTime>(clock));
             clock = QDateTime(QDate(2027, 11, 30), QTime(23, 59, 58));
@@ -411,7 +376,7 @@ private Q_SLOTS:
         const TextFileContent read = readTextFile(list);
         prompts.expectQuestion(true);
         TestRunWindow window(prompts, smtp.port());
-        MailingRun(window, setup(list)).run();
+        window.runOver(setup(list)).run();
         QCOMPARE(smtp.messages().size(), 1);
         const QByteArray after = readBytes(list);
         QVERIFY(after.startsWith(head));
@@ -432,14 +397,16 @@ private Q_SLOTS:
         QVERIFY(writeBytes(list, "A;B;a@example.test;;;;\r\n" + rest));
         prompts.expectQuestion(true);
         TestRunWindow window(prompts, smtp.port());
-        MailingRun run(window, setup(list));
+        MailingRun run = window.runOver(setup(list));
         QVERIFY_THROWS_EXCEPTION(AppError, run.run());
         QCOMPARE(smtp.messages().size(), 1);
         QCOMPARE(readBytes(list), "A;B;a@example.test;;;09.12.2026 14:05:30;;\r\n" + rest);
-        QCOMPARE(window.closes, 1);
+        // The run closed its connection: QUIT was said once and nothing stays open.
+        QVERIFY(!window.delivery.isOpen());
+        QCOMPARE(smtp.verbs().count(QStringLiteral("QUIT")), 1);
         // The status line must not go on saying the run is under way.
         QCOMPARE(window.status, QStringLiteral("Mailing aborted!"));
-        QCOMPARE(window.tone, MailingRunWindow::Tone::Aborted);
+        QCOMPARE(window.tone, MailingRunDisplay::Tone::Aborted);
     }
 
     // An empty list asks for 0 recipients, sends nothing and is written back empty.
@@ -449,7 +416,7 @@ private Q_SLOTS:
         prompts.expectQuestion(true,
                                [](const ScriptedPrompts::Asked& a) { QVERIFY(a.text.contains(" 0 ")); });
         TestRunWindow window(prompts, 1);
-        MailingRun(window, setup(list)).run();
+        window.runOver(setup(list)).run();
         QCOMPARE(readBytes(list), QByteArray());
         QCOMPARE(window.status, QStringLiteral("0 Mail(s) send."));
         QCOMPARE(window.progressMaximum, 0);

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+// The account as typed into the main window's fields: where and as whom messages go out.
+struct AccountFields {
+    QString host;
+    QString port;
+    QString user; // the account's mail address: login name and sender
+    QString password;
+};

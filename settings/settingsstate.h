@@ -1,0 +1,20 @@
+#pragma once
+
+#include "core/accountfields.h"
+#include "core/sharedstate.h"
+#include "settings/settingsfile.h"
+
+#include <QDateTime>
+
+// Between the settings file and the program's shared state.
+
+// Reads the settings file of the state's data folder into the state: the account, the reserved lines,
+// the language and the stored schedule. Only what the file holds changes, and what was read before a
+// failure stays read; raises AppError then.
+void loadSettingsInto(SharedState& state);
+
+// What saving stores: the account as typed, the state's language and reserved lines, and, when the
+// schedule is switched on, its date and its time of day (each as the date-time number of the picker's
+// value); 0 and 0 when it is off.
+StoredSettings settingsToStore(const AccountFields& typed, const SharedState& state, bool scheduleOn,
+                               const QDateTime& scheduleDate, const QDateTime& scheduleTime);
