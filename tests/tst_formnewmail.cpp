@@ -7,6 +7,7 @@
 #include "recipients/formgrid.h"
 #include "recipients/formloeschen.h"
 #include "recipients/recipienttablemodel.h"
+#include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/testenvironment.h"
 #include "tests/support/testfiles.h"
@@ -33,37 +34,13 @@
 
 #include <memory>
 
-class TstFormNewMail : public QObject {
+class TstFormNewMail : public QObject, public MainWindowFixture {
     Q_OBJECT
 
-    ScriptedPrompts prompts;
-    std::unique_ptr<AppWindows> windows;
-    TFormNewMail* w = nullptr;
-    QList<QUrl> opened;
     QTemporaryDir files;
 
-    template <class T = QWidget> T* control(const char* name) {
-        T* c = w->findChild<T*>(QLatin1String(name));
-        if (!c) qWarning("no control %s", name);
-        return c;
-    }
-
-    void click(const char* toolButton) {
-        QToolButton* b = control<QToolButton>(toolButton);
-        QVERIFY(b);
-        b->click();
-    }
-
     void showWindow() {
-        windows = std::make_unique<AppWindows>(prompts);
-        w = windows->FormNewMail.get();
-        w->OpenUrl = [this](const QUrl& url) {
-            opened << url;
-            return true;
-        };
-        w->move(50, 40);
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w));
+        showMainWindow([](TFormNewMail& window) { window.move(50, 40); });
     }
 
     QString dataFile(const QString& name) const { return w->State.DataFolder + name; }
@@ -78,8 +55,7 @@ private Q_SLOTS:
 
     void cleanup() {
         VERIFY_PROMPTS(prompts);
-        windows.reset();
-        w = nullptr;
+        dropWindows();
     }
 
     // ---- start-up ----

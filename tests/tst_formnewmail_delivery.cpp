@@ -2,6 +2,7 @@
 #include "app/formnewmail.h"
 #include "app/radiogroup.h"
 #include "mailing/maildelivery.h"
+#include "tests/support/mainwindowfixture.h"
 #include "tests/support/parsedmail.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/testenvironment.h"
@@ -48,19 +49,13 @@ public:
 
 #define START(server) QVERIFY2((server).start(), qPrintable((server).errorString()))
 
-class TstFormNewMailDelivery : public QObject {
+class TstFormNewMailDelivery : public QObject, public MainWindowFixture {
     Q_OBJECT
 
-    ScriptedPrompts prompts;
-    std::unique_ptr<AppWindows> windows;
-    TFormNewMail* w = nullptr;
     QTemporaryDir files;
 
     void showWindow() {
-        windows = std::make_unique<AppWindows>(prompts);
-        w = windows->FormNewMail.get();
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w));
+        showMainWindow();
         SmtpOptions options;
         options.caFile = TestSmtpServer::caFile();
         w->IdSMTP->setOptions(options);
@@ -92,10 +87,7 @@ private Q_SLOTS:
         prompts.reset();
         showWindow();
     }
-    void cleanup() {
-        windows.reset();
-        w = nullptr;
-    }
+    void cleanup() { dropWindows(); }
 
     void sendCurrentMail_data() {
         QTest::addColumn<bool>("german");

@@ -7,6 +7,7 @@
 #include "recipients/formgrid.h"
 #include "recipients/recipienttablemodel.h"
 #include "settings/settingsfile.h"
+#include "tests/support/mainwindowfixture.h"
 #include "tests/support/parsedmail.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/testenvironment.h"
@@ -45,12 +46,9 @@ quint16 closedPort() {
 #define START(server) QVERIFY2((server).start(), qPrintable((server).errorString()))
 
 // The mailing run, test mail, connection check and schedule as the main window carries them out.
-class TstFormNewMailMailing : public QObject {
+class TstFormNewMailMailing : public QObject, public MainWindowFixture {
     Q_OBJECT
 
-    ScriptedPrompts prompts;
-    std::unique_ptr<AppWindows> windows;
-    TFormNewMail* w = nullptr;
     QTcpServer web; // stands in for the public web host
 
     static QString dataFile(const QString& name) { return dataFolderPath() + name; }
@@ -69,19 +67,11 @@ class TstFormNewMailMailing : public QObject {
     }
 
     void start() {
-        windows = std::make_unique<AppWindows>(prompts);
-        w = windows->FormNewMail.get();
-        w->Now = [] { return kNow; };
-        w->WebProbeTargets = {{QStringLiteral("127.0.0.1"), web.serverPort()}};
-        w->ProbeTimeoutMs = 2000;
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w));
-    }
-
-    void click(const char* name) {
-        auto* button = w->findChild<QToolButton*>(QLatin1String(name));
-        QVERIFY2(button, name);
-        button->click();
+        showMainWindow([this](TFormNewMail& window) {
+            window.Now = [] { return kNow; };
+            window.WebProbeTargets = {{QStringLiteral("127.0.0.1"), web.serverPort()}};
+            window.ProbeTimeoutMs = 2000;
+        });
     }
 
     static void writeList(int lines, const QString& address = QStringLiteral("r%1@example.test")) {
@@ -107,9 +97,7 @@ private Q_SLOTS:
 
     void cleanup() {
         VERIFY_PROMPTS(prompts);
-        if (w) w->hide(); // no close: that would save
-        windows.reset();
-        w = nullptr;
+        dropWindows();
     }
 
     // A whole run through the window: questions in the window's language, every line shown, the result

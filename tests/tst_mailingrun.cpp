@@ -1,6 +1,7 @@
 #include "core/apperror.h"
 #include "core/datetimenumber.h"
 #include "core/interfacetexts.h"
+#include "mailing/connectionprobe.h"
 #include "mailing/mailcomposer.h"
 #include "mailing/maildelivery.h"
 #include "mailing/mailingrun.h"
@@ -449,6 +450,63 @@ private Q_SLOTS:
         QFETCH(QTime, time);
         QFETCH(bool, due);
         QCOMPARE(ScheduleDue(now, date, time), due);
+    }
+
+    // A stored schedule comes back armed; anything else leaves it off at the present moment.
+    void restoredSchedule_data() {
+        QTest::addColumn<double>("date");
+        QTest::addColumn<double>("time");
+        QTest::addColumn<bool>("armed");
+        const double christmas = dateToNumber(QDate(2026, 12, 24));
+        const double halfPastSix = timeToNumber(QTime(18, 30));
+        QTest::newRow("both stored") << christmas << halfPastSix << true;
+        QTest::newRow("no time") << christmas << 0.0 << false;
+        QTest::newRow("no date") << 0.0 << halfPastSix << false;
+    }
+    void restoredSchedule() {
+        QFETCH(double, date);
+        QFETCH(double, time);
+        QFETCH(bool, armed);
+        const ScheduleSetting schedule = ::restoredSchedule(date, time, kClock);
+        QCOMPARE(schedule.armed, armed);
+        QCOMPARE(schedule.date, armed ? QDate(2026, 12, 24) : kClock.date());
+        QCOMPARE(schedule.time, armed ? QTime(18, 30) : kClock.time());
+    }
+
+    // The connection check tries the mail server too, when the account fields name one it can reach.
+    void onlineProbeTargets_data() {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("added"); // "host:port", empty: the web host only
+        QTest::newRow("host and port, blanks trimmed") << " mail.example.org "
+                                                       << " 587 "
+                                                       << "mail.example.org:587";
+        QTest::newRow("blank host") << "  "
+                                    << "25"
+                                    << "";
+        QTest::newRow("port no number") << "mail.example.org"
+                                        << "smtp"
+                                        << "";
+        QTest::newRow("port 0") << "mail.example.org"
+                                << "0"
+                                << "";
+        QTest::newRow("port too high") << "mail.example.org"
+                                       << "65536"
+                                       << "";
+        QTest::newRow("highest port") << "mail.example.org"
+                                      << "65535"
+                                      << "mail.example.org:65535";
+    }
+    void onlineProbeTargets() {
+        QFETCH(QString, host);
+        QFETCH(QString, port);
+        QFETCH(QString, added);
+        const ProbeTarget web{QStringLiteral("www.example.org"), 443};
+        const QList<ProbeTarget> targets = ::onlineProbeTargets({web}, host, port);
+        QCOMPARE(targets.size(), added.isEmpty() ? 1 : 2);
+        QCOMPARE(targets.first().host, web.host);
+        if (!added.isEmpty())
+            QCOMPARE(targets.last().host + QLatin1Char(':') + QString::number(targets.last().port), added);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "core/apperror.h"
 #include "core/blank.h"
+#include "core/messagefile.h"
 #include "core/textfile.h"
 #include "tests/support/testenvironment.h"
 #include "tests/support/testfiles.h"
@@ -258,6 +259,43 @@ private Q_SLOTS:
         QFETCH(QString, trimmed);
         QCOMPARE(trimBlank(text), trimmed);
         QCOMPARE(isBlank(text), trimmed.isEmpty());
+    }
+
+    // A message file keeps the layout it was loaded with until the next load, and new text is a new file;
+    // 8-bit text that gains a character the code page lacks switches to UTF-8 for good.
+    void messageFileKeepsItsLayout_data() {
+        QTest::addColumn<QByteArray>("loaded"); // empty: no file loaded, new text
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QByteArray>("saved");
+        QTest::newRow("new text") << QByteArray() << QStringList{"Hallo", "Grüße"}
+                                  << QByteArray("Hallo\r\nGr\xC3\xBC\xC3\x9F"
+                                                "e\r\n");
+        QTest::newRow("LF, no final break, unchanged")
+            << QByteArray("a\nb") << QStringList{"a", "b"} << QByteArray("a\nb");
+        QTest::newRow("Windows-1252 with CR, edited")
+            << QByteArray("M\xFCller\r") << QStringList{"M\u00FCller", "neu"}
+            << QByteArray("M\xFCller\rneu\r");
+        QTest::newRow("Windows-1252 gains a character it lacks")
+            << QByteArray("a\xE4\n") << QStringList{"\u00E4", "\u5BC6"}
+            << QByteArray("\xEF\xBB\xBF\xC3\xA4\n\xE5\xAF\x86\n");
+    }
+    void messageFileKeepsItsLayout() {
+        QFETCH(QByteArray, loaded);
+        QFETCH(QStringList, lines);
+        QFETCH(QByteArray, saved);
+        const QString path = m_dir.filePath(QStringLiteral("message.txt"));
+        MessageFile file;
+        if (!loaded.isEmpty()) {
+            QVERIFY(writeBytes(path, loaded));
+            file.load(path);
+        }
+        file.save(path, lines);
+        QCOMPARE(readBytes(path), saved);
+        file.save(path, lines); // the layout that save left holds for the next
+        QCOMPARE(readBytes(path), saved);
+        file.startNew();
+        file.save(path, {QStringLiteral("x")});
+        QCOMPARE(readBytes(path), QByteArray("x\r\n"));
     }
 };
 

@@ -8,6 +8,7 @@
 #include "core/paths.h"
 #include "settings/cipher.h"
 #include "settings/settingsfile.h"
+#include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/testenvironment.h"
 #include "tests/support/testfiles.h"
@@ -52,31 +53,21 @@ public:
 
 } // namespace
 
-class TstFormNewMailServices : public QObject {
+class TstFormNewMailSettingsAndHelp : public QObject, public MainWindowFixture {
     Q_OBJECT
 
-    ScriptedPrompts prompts;
-    std::unique_ptr<AppWindows> windows;
-    TFormNewMail* w = nullptr;
-    QList<QUrl> opened;
     QList<ProgramStart> starts;
     std::function<void()> refuse;
     bool startWorks = true;
 
     void start() {
-        windows = std::make_unique<AppWindows>(prompts);
-        w = windows->FormNewMail.get();
-        w->OpenUrl = [this](const QUrl& url) {
-            opened << url;
-            return true;
-        };
-        w->StartProgram = [this](const ProgramStart& s, const std::function<void()>& refused) {
-            starts << s;
-            refuse = refused;
-            return startWorks;
-        };
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w));
+        showMainWindow([this](TFormNewMail& window) {
+            window.StartProgram = [this](const ProgramStart& s, const std::function<void()>& refused) {
+                starts << s;
+                refuse = refused;
+                return startWorks;
+            };
+        });
     }
 
     // The program ends and starts again on the same data folder.
@@ -87,12 +78,6 @@ class TstFormNewMailServices : public QObject {
     }
 
     static QString settingsFile() { return dataFolderPath() + settingsFileName(); }
-
-    void click(const char* name) {
-        auto* button = w->findChild<QToolButton*>(QLatin1String(name));
-        QVERIFY2(button, name);
-        button->click();
-    }
 
     // Ticks the schedule box without running its own handling, which is not what these tests are about.
     void setSchedule(bool ticked, const QDateTime& date, const QDateTime& time) {
@@ -123,9 +108,7 @@ private Q_SLOTS:
 
     void cleanup() {
         VERIFY_PROMPTS(prompts);
-        if (windows) w->hide(); // no close: that would save
-        windows.reset();
-        w = nullptr;
+        dropWindows();
         QFile::remove(installer());
         for (const char* name : {"tarnel.html", "tarneld.html"})
             QFile::remove(programFolderPath() + QLatin1String(name));
@@ -512,5 +495,5 @@ private Q_SLOTS:
     }
 };
 
-TARNEL_TEST_MAIN(TstFormNewMailServices)
-#include "tst_formnewmail_services.moc"
+TARNEL_TEST_MAIN(TstFormNewMailSettingsAndHelp)
+#include "tst_formnewmail_settingsandhelp.moc"

@@ -32,7 +32,7 @@ QStringList fileLines(const QString& path) {
 
 } // namespace
 
-class TstServices : public QObject {
+class TstUpdateAndHelp : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -334,5 +334,5 @@ private Q_SLOTS:
     }
 };
 
-TARNEL_TEST_MAIN(TstServices)
-#include "tst_services.moc"
+TARNEL_TEST_MAIN(TstUpdateAndHelp)
+#include "tst_updateandhelp.moc"
