@@ -81,9 +81,8 @@ const Bench mailingRun("mailing_run", [] {
     const double before = peakMegabytes();
     const double seconds = timeSeconds([&] { w.BtnMailClick(); });
     if (!prompts.unexpected.isEmpty())
-        throw std::runtime_error(qPrintable(prompts.unexpected + QLatin1Char(' ') +
-                                            w.LastDelivery.serverReply + QLatin1Char(' ') +
-                                            w.LastDelivery.error));
+        throw std::runtime_error(
+            qPrintable(prompts.unexpected + QLatin1Char(' ') + readTextFile(listFile).lines.value(0)));
     const QString expected = QString::number(lines) + QStringLiteral(" Mail(s) send.");
     if (w.PanelMessage->text() != expected) throw std::runtime_error(qPrintable(w.PanelMessage->text()));
     reportFigure(QStringLiteral("mailing run"), lines / seconds, QStringLiteral("mails/s"));
