@@ -49,10 +49,9 @@ TFormNewMail::TFormNewMail(Prompts& prompts, QWidget* parent)
     Timer1->setInterval(20000);
     bindCommands();
 
-    // The messages and the help file are there from the start, so a first show that fails half-way still
-    // leaves every question and error with its text.
-    State.Texts = messageTextsFor(State.Language);
-    State.HelpFile = programFilesFolderPath() + helpFileName(State.Language);
+    // Every caption, message and the help file are there from the start, so a first show that fails
+    // half-way still leaves every control, question and error with its text.
+    ApplyLanguage();
 }
 
 TFormNewMail::~TFormNewMail() = default;
@@ -165,11 +164,17 @@ void TFormNewMail::ToolButton18Click() {
 // ---- Interface language -------------------------------------------------------------------------------
 
 void TFormNewMail::ApplyLanguage() {
-    State.HelpFile = programFilesFolderPath() + helpFileName(State.Language);
-    applyControlTexts(this, State.Language);
+    const MessageTexts before = State.Texts;
     State.Texts = messageTextsFor(State.Language);
-    // Qt's own texts (message-box buttons, dialogs) follow the interface language where installed.
+    State.HelpFile = programFilesFolderPath() + helpFileName(State.Language);
+    setInterfaceLanguage(State.Language);
+    // Qt's own texts (message-box buttons, dialogs, key names in the hints) follow where installed.
     m_qtTexts.use(State.Texts.QtTranslationLocale);
+    applyControlTexts(this, State.Language);
+    // What the status texts say now is said again in the new language.
+    PanelMessage->setText(restatedInLanguage(PanelMessage->text(), before, State.Texts));
+    LabelStatus->setText(State.OnlineState ? State.Texts.StatusConnected : State.Texts.StatusOffline);
+    LabelStatus->adjustSize();
 }
 
 QPoint TFormNewMail::languageMenuPosition() const {

@@ -72,6 +72,11 @@ void TFormNewMail::RunMailing() {
 
 void TFormNewMail::BitBtnTestmailClick() {
     if (m_gate.busy()) return;
+    // A mail needs a sender: without the account's address it would go out from nobody.
+    if (isBlank(EditHost->text()) || isBlank(EditUser->text()) || isBlank(EditPort->text())) {
+        m_prompts.error(State.Texts.MsgEnterAccount);
+        return;
+    }
     if (isBlank(EditMail->text())) {
         m_prompts.warning(State.Texts.MsgEnterRecipient);
         return;
@@ -99,10 +104,6 @@ void TFormNewMail::SendCurrentMail() {
     MailRequest request;
     request.setAccount(accountFields());
     request.recipients = trimBlank(EditMail->text());
-    if (request.recipients.isEmpty()) {
-        State.SendFailed = true;
-        return;
-    }
     request.subject = trimBlank(EditSubject->text());
     request.lines = messageLines();
     request.attachmentPath = EditPatch->text();
@@ -114,10 +115,11 @@ void TFormNewMail::SendCurrentMail() {
     DeliveryGate::Pass pass(m_gate, DeliveryGate::Work::Delivery);
     LastDelivery = IdSMTP->send(mail);
     State.SendFailed = !LastDelivery.sent;
+    // A failed delivery has already dropped its connection; the box says why below its own text.
     if (LastDelivery.sent)
         showOnline(true);
     else
-        m_prompts.error(State.Texts.MsgMailError); // a failed delivery has already dropped its connection
+        m_prompts.error(MailingRun::errorBoxText(State.Texts.MsgMailError, LastDelivery));
 }
 
 // ---- Connection check ---------------------------------------------------------------------------------

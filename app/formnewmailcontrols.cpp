@@ -62,6 +62,15 @@ QPixmap image(const QString& name) {
     return QPixmap(QStringLiteral(":/icons/%1.png").arg(name));
 }
 
+// A toolbar hint with the command's key, in the words of the installed Qt translation ("Strg+S").
+QString withShortcut(const QString& hint, const QWidget* control) {
+    QKeySequence key;
+    if (const auto* button = qobject_cast<const QToolButton*>(control)) key = button->shortcut();
+    if (control->objectName() == QLatin1String("ToolButton16")) key = QKeySequence(Qt::Key_F1);
+    if (key.isEmpty() || hint.isEmpty()) return hint;
+    return hint + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) + QLatin1Char(')');
+}
+
 } // namespace
 
 FormNewMailControls::FormNewMailControls(QWidget* form) {
@@ -93,7 +102,7 @@ void FormNewMailControls::applyControlTexts(QWidget* form, int language) {
         QWidget* control = form->findChild<QWidget*>(QLatin1String(t.control));
         if (!control) continue;
         if (t.kind == ControlText::Hint)
-            control->setToolTip(t.text(language));
+            control->setToolTip(withShortcut(t.text(language), control));
         else
             control->setProperty("text", t.text(language));
         if (auto* l = qobject_cast<QLabel*>(control)) l->adjustSize();
@@ -114,32 +123,34 @@ void FormNewMailControls::setupToolBar(QWidget* form) {
     indent->setFixedSize(60, kToolBarHeight);
     ToolBar1->addWidget(indent);
 
+    // The hints come from the texts table; the keys are the commands' shortcuts (F1 for help is the
+    // window's own, which also works while the toolbar is out of reach).
     struct Button {
         const char* name;
         const char* icon;
-        const char* hint;
+        const char* key;
     };
     const Button buttons[] = {
-        {"ToolButton1", "recipients", "Empfängerliste"},
-        {"ToolButton2", "savesettings", "Einstellungen speichern"},
-        {"ToolButton3", "startmailing", "Mailing starten"},
-        {"ToolButton4", "stopmailing", "Mailing stoppen"},
+        {"ToolButton1", "recipients", "Ctrl+L"},
+        {"ToolButton2", "savesettings", "Ctrl+S"},
+        {"ToolButton3", "startmailing", "F5"},
+        {"ToolButton4", "stopmailing", "Shift+F5"},
         {"ToolButton5", nullptr, nullptr},
-        {"ToolButtonCheck", "checkonline", "Prüfe Onlineverbindung"},
-        {"ToolButton8", "testmail", "Testmail senden"},
+        {"ToolButtonCheck", "checkonline", "F6"},
+        {"ToolButton8", "testmail", "Ctrl+T"},
         {"ToolButton10", nullptr, nullptr},
-        {"ToolButton14", "clearfields", "Felder löschen"},
-        {"ToolButton6", "copytext", "Messagetext kopieren"},
-        {"ToolButton19", "opentext", "Textdatei im Messagefeld öffnen"},
-        {"ToolButton11", "defaulttext", "Standard Mailtext öffnen"},
-        {"ToolButton12", "savetext", "Text speichern"},
+        {"ToolButton14", "clearfields", "Ctrl+N"},
+        {"ToolButton6", "copytext", "Ctrl+Shift+C"},
+        {"ToolButton19", "opentext", "Ctrl+O"},
+        {"ToolButton11", "defaulttext", "Ctrl+Shift+O"},
+        {"ToolButton12", "savetext", "Ctrl+Shift+S"},
         {"ToolButton9", nullptr, nullptr},
-        {"ToolButton7", "language", ""},
-        {"ToolButton15", "about", "Über Tarnel"},
-        {"ToolButton16", "help", "Hilfe"},
-        {"ToolButton13", "update", "Online Update"},
+        {"ToolButton7", "language", "Ctrl+Shift+L"},
+        {"ToolButton15", "about", "Ctrl+F1"},
+        {"ToolButton16", "help", nullptr},
+        {"ToolButton13", "update", "Ctrl+Shift+U"},
         {"ToolButton17", nullptr, nullptr},
-        {"ToolButton18", "quit", "Beenden"},
+        {"ToolButton18", "quit", "Ctrl+Q"},
     };
     for (const Button& b : buttons) {
         if (!b.icon) {
@@ -149,7 +160,7 @@ void FormNewMailControls::setupToolBar(QWidget* form) {
         auto* button = new QToolButton(ToolBar1);
         button->setObjectName(QLatin1String(b.name));
         button->setIcon(icon(QLatin1String(b.icon)));
-        button->setToolTip(QString::fromUtf8(b.hint));
+        if (b.key) button->setShortcut(QKeySequence(QLatin1String(b.key)));
         button->setAutoRaise(true);
         button->setFixedSize(30, kToolBarHeight);
         ToolBar1->addWidget(button);

@@ -1,6 +1,7 @@
 #include "app/appwindows.h"
 #include "app/formnewmail.h"
 #include "app/qtprompts.h"
+#include "core/interfacetexts.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -19,7 +20,7 @@ public:
         } catch (const std::exception& e) {
             QMessageBox::critical(activeWindow(), applicationDisplayName(), QString::fromLocal8Bit(e.what()));
         } catch (...) {
-            QMessageBox::critical(activeWindow(), applicationDisplayName(), QStringLiteral("Unknown error"));
+            QMessageBox::critical(activeWindow(), applicationDisplayName(), unknownErrorText(interfaceLanguage()));
         }
         return false;
     }

@@ -86,9 +86,9 @@ void MainWindowRunDisplay::showDelivery(const DeliveryResult& result) {
     m_window.ImageDisconnect->hide();
 }
 
-void MainWindowRunDisplay::reportDeliveryError(const DeliveryResult&) {
+void MainWindowRunDisplay::reportDeliveryError(const DeliveryResult& result) {
     paint(); // the box names no recipient: the fields behind it must
-    m_window.prompts().error(m_window.State.Texts.MsgMailError);
+    m_window.prompts().error(MailingRun::errorBoxText(m_window.State.Texts.MsgMailError, result));
 }
 
 void MainWindowRunDisplay::showStatus(const QString& text, Tone tone) {

@@ -1,5 +1,7 @@
 #include "core/interfacetexts.h"
 
+#include <atomic>
+
 namespace {
 
 MessageTexts germanTexts() {
@@ -59,10 +61,56 @@ MessageTexts englishTexts() {
 
 } // namespace
 
+namespace {
+std::atomic<int> g_interfaceLanguage{0};
+} // namespace
+
+void setInterfaceLanguage(int language) {
+    g_interfaceLanguage = language;
+}
+
+int interfaceLanguage() {
+    return g_interfaceLanguage;
+}
+
+FileErrorTexts fileErrorTexts(int language) {
+    if (isGerman(language))
+        return {QStringLiteral("Die Datei \"%1\" kann nicht geöffnet werden. %2"),
+                QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden. %2"),
+                QStringLiteral("Die Datei \"%1\" kann nicht angelegt werden. %2"),
+                QStringLiteral("Die Rechte der Datei \"%1\" können nicht gesetzt werden. %2"),
+                QStringLiteral("Die Datei \"%1\" kann nicht geschrieben werden. %2")};
+    return {QStringLiteral("Cannot open file \"%1\". %2"), QStringLiteral("Cannot read file \"%1\". %2"),
+            QStringLiteral("Cannot create file \"%1\". %2"), QStringLiteral("Cannot protect file \"%1\". %2"),
+            QStringLiteral("Cannot write file \"%1\". %2")};
+}
+
 MessageTexts messageTextsFor(int language) {
     static const MessageTexts german = germanTexts();
     static const MessageTexts english = englishTexts();
     return isGerman(language) ? german : english;
+}
+
+QString restatedInLanguage(const QString& status, const MessageTexts& from, const MessageTexts& to) {
+    if (status.isEmpty()) return status;
+    const std::pair<const QString*, const QString*> whole[] = {
+        {&from.MsgMailingAborted, &to.MsgMailingAborted}, {&from.MsgMailingRunning, &to.MsgMailingRunning},
+        {&from.MsgListNotFound, &to.MsgListNotFound},     {&from.MsgSettingsSaved, &to.MsgSettingsSaved},
+        {&from.MsgMailsSent, &to.MsgMailsSent},
+    };
+    for (const auto& [old, now] : whole)
+        if (status == *old) return *now;
+    // A count before the sent text.
+    if (!from.MsgMailsSent.isEmpty() && status.endsWith(from.MsgMailsSent)) {
+        bool number = false;
+        status.left(status.size() - from.MsgMailsSent.size()).toInt(&number);
+        if (number) return status.left(status.size() - from.MsgMailsSent.size()) + to.MsgMailsSent;
+    }
+    return status;
+}
+
+QString unknownErrorText(int language) {
+    return isGerman(language) ? QStringLiteral("Unbekannter Fehler") : QStringLiteral("Unknown error");
 }
 
 const std::vector<ControlText>& mainWindowControlTexts() {

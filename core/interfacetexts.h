@@ -10,6 +10,21 @@ inline bool isGerman(int language) {
     return language == 0;
 }
 
+// The interface language of the program's own texts that the lower floors make (file errors): the main
+// window sets it at start and at each switch. Safe to read from any thread. German until set.
+void setInterfaceLanguage(int language);
+int interfaceLanguage();
+
+// What a file operation that failed says; %1 is the file's path, %2 the system's reason.
+struct FileErrorTexts {
+    QString cannotOpen;
+    QString cannotRead;
+    QString cannotCreate;
+    QString cannotProtect;
+    QString cannotWrite;
+};
+FileErrorTexts fileErrorTexts(int language);
+
 // The texts the main window shows in message boxes and in its status panel. Texts that begin or end
 // with a blank are joined to other text where they are shown; the blanks belong to them.
 struct MessageTexts {
@@ -42,6 +57,13 @@ struct MessageTexts {
 };
 
 MessageTexts messageTextsFor(int language);
+
+// A status the main window's Info panel shows, said again in another language: a run's result ("2 Mail(s)
+// send."), its abort, its start, a list not found, the settings saved. Any other text stays as it is.
+QString restatedInLanguage(const QString& status, const MessageTexts& from, const MessageTexts& to);
+
+// What the default error report says of an error that gives no text of its own.
+QString unknownErrorText(int language);
 
 // A caption or tooltip of one of the main window's controls, found by the control's object name.
 struct ControlText {

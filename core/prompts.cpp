@@ -1,6 +1,7 @@
 #include "core/prompts.h"
 
 #include "core/apperror.h"
+#include "core/interfacetexts.h"
 
 bool runReportingErrors(Prompts& prompts, const std::function<void()>& operation) {
     try {
@@ -11,7 +12,7 @@ bool runReportingErrors(Prompts& prompts, const std::function<void()>& operation
     } catch (const std::exception& e) {
         prompts.error(QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        prompts.error(QStringLiteral("Unknown error"));
+        prompts.error(unknownErrorText(interfaceLanguage()));
     }
     return false;
 }

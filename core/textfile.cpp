@@ -1,6 +1,7 @@
 #include "core/textfile.h"
 
 #include "core/apperror.h"
+#include "core/interfacetexts.h"
 
 #include <QDir>
 #include <QFile>
@@ -180,10 +181,10 @@ QStringList splitEditorText(const QString& text) {
 QByteArray readFileBytes(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw AppError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+        throw AppError(fileErrorTexts(interfaceLanguage()).cannotOpen.arg(path, file.errorString()));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw AppError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
+        throw AppError(fileErrorTexts(interfaceLanguage()).cannotRead.arg(path, file.errorString()));
     return bytes;
 }
 
@@ -245,18 +246,18 @@ void writeFileAtomically(const QString& path, const QByteArray& bytes,
     const QString staged = writeStagingPath(finalPath);
     QSaveFile file(staged);
     if (!file.open(QIODevice::WriteOnly))
-        throw AppError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+        throw AppError(fileErrorTexts(interfaceLanguage()).cannotCreate.arg(path, file.errorString()));
     if (!permissions && target.exists()) permissions = target.permissions();
     if (permissions && !file.setPermissions(*permissions)) {
         file.cancelWriting();
-        throw AppError(QStringLiteral("Cannot protect file \"%1\". %2").arg(path, file.errorString()));
+        throw AppError(fileErrorTexts(interfaceLanguage()).cannotProtect.arg(path, file.errorString()));
     }
     if (file.write(bytes) != bytes.size() || !file.commit())
-        throw AppError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+        throw AppError(fileErrorTexts(interfaceLanguage()).cannotWrite.arg(path, file.errorString()));
     if (std::rename(QFile::encodeName(staged).constData(), QFile::encodeName(finalPath).constData()) != 0) {
         const QString reason = QString::fromLocal8Bit(std::strerror(errno));
         QFile::remove(staged);
-        throw AppError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason));
+        throw AppError(fileErrorTexts(interfaceLanguage()).cannotWrite.arg(path, reason));
     }
 }
 

@@ -49,6 +49,15 @@ QString MailingRun::failureText(const QString& failure, const MessageTexts& text
     return text;
 }
 
+QString MailingRun::failureOf(const DeliveryResult& result) {
+    return result.serverReply.isEmpty() ? result.error : result.serverReply;
+}
+
+QString MailingRun::errorBoxText(const QString& boxText, const DeliveryResult& result) {
+    const QString cause = trimBlank(failureOf(result).section(QLatin1Char('\n'), 0, 0));
+    return cause.isEmpty() ? boxText : boxText + QLatin1Char('\n') + cause;
+}
+
 QStringList MailingRun::personalised(QStringList lines, const QString& name, const QString& prename) {
     for (QString& line : lines) {
         line.replace(QLatin1String("$Prename"), prename, Qt::CaseInsensitive);
@@ -185,7 +194,7 @@ bool MailingRun::deliver(MailRequest request, QString& failure) {
     // A failed delivery has already dropped its connection. A scheduled run has nobody to press OK: its
     // failures are recorded in the list alone.
     if (!m_setup.unattended) m_display.reportDeliveryError(result);
-    failure = result.serverReply.isEmpty() ? result.error : result.serverReply;
+    failure = failureOf(result);
     return false;
 }
 

@@ -77,6 +77,10 @@ public:
     // The text a failed line's sent column gets: what went wrong, then the invalid-address text, with no
     // ";" or line break left that would change the line's fields.
     static QString failureText(const QString& failure, const MessageTexts& texts);
+    // What went wrong in a delivery: the server's failing reply, else the transport's error.
+    static QString failureOf(const DeliveryResult& result);
+    // The delivery error box: its text, and the cause (the first line of what went wrong) on a line below.
+    static QString errorBoxText(const QString& boxText, const DeliveryResult& result);
     // The text of a message file with "$Prename" and then "$Name" replaced, letter case ignored.
     static QStringList personalised(QStringList lines, const QString& name, const QString& prename);
 

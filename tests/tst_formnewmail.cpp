@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -26,6 +27,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimeEdit>
 #include <QTimer>
@@ -177,7 +179,8 @@ private Q_SLOTS:
             QWidget* c = w->findChild<QWidget*>(QLatin1String(t.control));
             QVERIFY2(c, t.control);
             const QString shown = t.kind == ControlText::Hint ? c->toolTip() : c->property("text").toString();
-            QCOMPARE(shown, t.text(language));
+            // A hint names the command's key after its text.
+            QCOMPARE(shown.section(QStringLiteral(" ("), 0, 0), t.text(language));
         }
         QCOMPARE(w->State.Texts.MsgMailsSent, isGerman(language) ? QStringLiteral(" Mail(s) versendet.")
                                                                  : QStringLiteral(" Mail(s) send."));
@@ -190,9 +193,101 @@ private Q_SLOTS:
     }
 
     void germanTextsReplaceTheDesignTexts() {
-        QCOMPARE(control("ToolButton8")->toolTip(), QStringLiteral("Testmail"));
+        QCOMPARE(control("ToolButton8")->toolTip(), QStringLiteral("Testmail (Strg+T)"));
         QCOMPARE(w->CheckBox1->text(), QStringLiteral("Nächstes Mailing automatisch starten am:"));
-        QCOMPARE(control("ToolButton7")->toolTip(), QStringLiteral("Sprache"));
+        QCOMPARE(control("ToolButton7")->toolTip(), QStringLiteral("Sprache (Strg+Umschalt+L)"));
+    }
+
+    // Every toolbar command has a key, named in its hint in the words of the language.
+    void hintsNameTheKeys_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("save settings, German") << 0 << "ToolButton2"
+                                               << "Einstellungen speichern (Strg+S)";
+        QTest::newRow("save settings, English") << 1 << "ToolButton2"
+                                                << "Save settings (Ctrl+S)";
+        QTest::newRow("run mailing") << 1 << "ToolButton3"
+                                     << "Run mailing (F5)";
+        QTest::newRow("stop mailing, German") << 0 << "ToolButton4"
+                                              << "Mailing stoppen (Umschalt+F5)";
+        QTest::newRow("help: the window's F1") << 1 << "ToolButton16"
+                                               << "Help (F1)";
+        QTest::newRow("quit") << 1 << "ToolButton18"
+                              << "Quit (Ctrl+Q)";
+    }
+    void hintsNameTheKeys() {
+        QFETCH(int, language);
+        QFETCH(QString, button);
+        QFETCH(QString, hint);
+        w->State.Language = language;
+        w->ApplyLanguage();
+        QCOMPARE(control(qPrintable(button))->toolTip(), hint);
+        QStringList keyless;
+        for (QToolButton* b : w->ToolBar1->findChildren<QToolButton*>())
+            if (b->objectName().startsWith(QLatin1String("ToolButton")) &&
+                !b->toolTip().endsWith(QLatin1Char(')')))
+                keyless << b->objectName();
+        QVERIFY2(keyless.isEmpty(), qPrintable(keyless.join(QLatin1Char(' '))));
+    }
+
+    // The keys work wherever the focus is in the window, an account field included.
+    void keysRunTheCommands_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Ctrl+S saves the settings") << int(Qt::Key_S) << int(Qt::ControlModifier) << "save";
+        QTest::newRow("Ctrl+N clears the fields") << int(Qt::Key_N) << int(Qt::ControlModifier) << "clear";
+        QTest::newRow("F5 starts a mailing") << int(Qt::Key_F5) << int(Qt::NoModifier) << "run";
+        QTest::newRow("Ctrl+T sends a test mail") << int(Qt::Key_T) << int(Qt::ControlModifier) << "test";
+        QTest::newRow("Ctrl+Shift+C copies the message")
+            << int(Qt::Key_C) << int(Qt::ControlModifier | Qt::ShiftModifier) << "copy";
+        QTest::newRow("Ctrl+Q quits") << int(Qt::Key_Q) << int(Qt::ControlModifier) << "quit";
+    }
+    void keysRunTheCommands() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, command);
+        w->EditMail->setText(QStringLiteral("x@example.test"));
+        w->Memo2->setPlainText(QStringLiteral("Nachricht per Taste"));
+        QGuiApplication::clipboard()->clear();
+        // A run and a test mail need an account first: the box says so.
+        if (command == QLatin1String("run") || command == QLatin1String("test"))
+            prompts.expectError([](const ScriptedPrompts::Asked& a) {
+                QCOMPARE(a.text, QStringLiteral("Bitte zunächst alle Accountdaten ausfüllen!"));
+            });
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        w->EditHost->setFocus();
+        QTest::keyClick(w->EditHost, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        // A button's key clicks it the way a mouse does, a moment later.
+        QTRY_VERIFY(prompts.problems().isEmpty());
+        if (command == QLatin1String("save")) {
+            QTRY_COMPARE(w->PanelMessage->text(), QStringLiteral("Einstellungen gespeichert."));
+            QVERIFY(QFileInfo::exists(dataFile(QStringLiteral("postrun.ini"))));
+        }
+        if (command == QLatin1String("clear")) QTRY_COMPARE(w->EditMail->text(), QString());
+        if (command == QLatin1String("copy"))
+            QTRY_COMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Nachricht per Taste"));
+        if (command == QLatin1String("quit")) QTRY_VERIFY(!w->isVisible());
+        QCOMPARE(w->EditHost->text().isEmpty(), true); // nothing typed into the field
+    }
+
+    // The connection status and the Info text are said again in the new language after a switch.
+    void statusTextsFollowTheLanguage() {
+        QTcpServer web;
+        QVERIFY(web.listen(QHostAddress::LocalHost));
+        w->WebProbeTargets = {{QStringLiteral("127.0.0.1"), web.serverPort()}};
+        click("ToolButtonCheck");
+        QCOMPARE(w->LabelStatus->text(), QStringLiteral("Verbunden"));
+        click("ToolButton2");
+        QCOMPARE(w->PanelMessage->text(), QStringLiteral("Einstellungen gespeichert."));
+        w->English1->trigger();
+        QCOMPARE(w->LabelStatus->text(), QStringLiteral("Connected"));
+        QCOMPARE(w->PanelMessage->text(), QStringLiteral("Settings saved."));
+        w->German1->trigger();
+        QCOMPARE(w->LabelStatus->text(), QStringLiteral("Verbunden"));
+        QCOMPARE(w->PanelMessage->text(), QStringLiteral("Einstellungen gespeichert."));
     }
 
     void aMessageAfterASwitchSpeaksTheNewLanguage() {

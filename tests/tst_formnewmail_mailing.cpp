@@ -168,6 +168,29 @@ private Q_SLOTS:
         QCOMPARE(model.Cell(1, 2), QStringLiteral("A"));
     }
 
+    // A line that fails in a run someone watches: one box, saying why below its own text, with the line's
+    // recipient in the field behind it; the run goes on.
+    void runErrorBoxSaysWhy() {
+        TestSmtpServer::Options options;
+        options.refuseRecipients = QStringList{QStringLiteral("refused@example.test")};
+        TestSmtpServer smtp(options);
+        START(smtp);
+        writeSettings(smtp);
+        QVERIFY(writeBytes(dataFile(QStringLiteral("sendlist.csv")),
+                           "A;B;refused@example.test;S;;;\r\nC;D;ok@example.test;S;;;\r\n"));
+        start();
+        prompts.expectQuestion(true);
+        prompts.expectError([this](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.text,
+                     QStringLiteral("Mail error! Check your firewall settings and the internet connection!\n"
+                                    "550 5.1.1 <refused@example.test>: Recipient address rejected"));
+            QCOMPARE(w->EditMail->text(), QStringLiteral("refused@example.test"));
+        });
+        click("ToolButton3");
+        VERIFY_PROMPTS(prompts);
+        QCOMPARE(w->PanelMessage->text(), QStringLiteral("1 Mail(s) send."));
+    }
+
     void blankAccountStopsTheStart() {
         start();
         writeList(1);
@@ -233,6 +256,30 @@ private Q_SLOTS:
             QTRY_VERIFY(!w->isVisible());
             QVERIFY(QFileInfo::exists(settingsFilePath(dataFolderPath())));
         }
+    }
+
+    // A test mail needs the account it goes out from, as a mailing does; the password may be empty (a relay
+    // without login).
+    void testMailNeedsTheAccount_data() {
+        QTest::addColumn<QString>("blank");
+        QTest::newRow("no account address") << "EditUser";
+        QTest::newRow("no host") << "EditHost";
+        QTest::newRow("no port") << "EditPort";
+    }
+    void testMailNeedsTheAccount() {
+        QFETCH(QString, blank);
+        TestSmtpServer smtp;
+        START(smtp);
+        writeSettings(smtp);
+        start();
+        w->findChild<QLineEdit*>(blank)->setText(QStringLiteral("  "));
+        w->EditMail->setText(QStringLiteral("to@example.test"));
+        prompts.expectError([](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.text, QStringLiteral("Pls enter your account data first!"));
+        });
+        click("ToolButton8");
+        VERIFY_PROMPTS(prompts);
+        QCOMPARE(smtp.connectionCount(), 0);
     }
 
     void testMail_data() {

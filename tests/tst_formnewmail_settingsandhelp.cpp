@@ -123,7 +123,7 @@ private Q_SLOTS:
             QCOMPARE(edit->text(), QString());
         QCOMPARE(w->State.Language, 0);
         QCOMPARE(w->findChild<QWidget*>(QStringLiteral("ToolButton2"))->toolTip(),
-                 QStringLiteral("Einstellungen speichern"));
+                 QStringLiteral("Einstellungen speichern (Strg+S)"));
         QCOMPARE(w->State.ScheduledDate, 0.0);
         QCOMPARE(w->State.ScheduledTime, 0.0);
         QVERIFY(!w->CheckBox1->isChecked());
@@ -355,6 +355,8 @@ private Q_SLOTS:
         QCOMPARE(w->EditPort->text(), QStringLiteral("25")); // the design text stays
         QVERIFY(w->ImageDisconnect->isVisible());
         QVERIFY(!w->ImageConnect->isVisible());
+        // Every control has its caption all the same.
+        QCOMPARE(w->CheckBox1->text(), QStringLiteral("Nächstes Mailing automatisch starten am:"));
         // The messages are there all the same.
         prompts.expectQuestion(false, [](const ScriptedPrompts::Asked& a) {
             QCOMPARE(a.text, messageTextsFor(0).MsgDefaultMissingAsk);
