@@ -3,7 +3,6 @@
 #include "mailing/mailrequest.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 
@@ -71,13 +70,12 @@ public:
 
 private:
     enum class Outcome { Sent, Failed, Retry };
+    class Transfer; // one message over the open connection
     Outcome deliver(const SmtpAccount& account, const PreparedMail& mail, DeliveryResult& result);
     bool open(const SmtpAccount& account);
-    Outcome transfer(const PreparedMail& mail, bool reused);
     void drop();
 
     SmtpOptions m_options;
     std::unique_ptr<SmtpLink> m_link; // set while a connection is open
     SmtpAccount m_account;
-    QElapsedTimer m_sinceReply; // since the open connection last heard from the server
 };

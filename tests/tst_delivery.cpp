@@ -21,14 +21,20 @@ namespace {
 const QString account = QStringLiteral("user@example.test");
 const QString password = QStringLiteral("secret");
 
-MailRequest requestTo(const TestSmtpServer& server) {
+// The request most tests start from; sendOne() points it at its server.
+MailRequest baseRequest() {
     MailRequest r;
     r.host = QStringLiteral("127.0.0.1");
-    r.port = QString::number(server.port());
     r.user = account;
     r.recipients = QStringLiteral("to@example.test");
     r.subject = QStringLiteral("Hello");
     r.lines = QStringList{QStringLiteral("Line one"), QStringLiteral("Line two")};
+    return r;
+}
+
+MailRequest requestTo(const TestSmtpServer& server) {
+    MailRequest r = baseRequest();
+    r.port = QString::number(server.port());
     return r;
 }
 
@@ -65,9 +71,41 @@ int count(const QStringList& list, const QString& item) {
     return int(list.count(item));
 }
 
+// What the server took of the one message sendOne() sent.
+struct Received {
+    TestSmtpServer::Message message;
+    ParsedMail mail; // the message taken apart
+    QList<TestSmtpServer::Command> commands;
+    QStringList verbs;
+};
+
 } // namespace
 
 #define START(server) QVERIFY2((server).start(), qPrintable((server).errorString()))
+
+// Starts a test server with the given options, sends the request (its port pointed at the server) over a
+// new session, and checks that exactly that one message arrived; returns from the test when not.
+#define SEND_ONE(request, received, ...)                                                                     \
+    do {                                                                                                     \
+        sendOne(request, received, ##__VA_ARGS__);                                                           \
+        if (QTest::currentTestFailed()) return;                                                              \
+    } while (false)
+
+static void sendOne(MailRequest request, Received& received, const TestSmtpServer::Options& server = {}) {
+    TestSmtpServer smtp(server);
+    START(smtp);
+    request.port = QString::number(smtp.port());
+    SmtpSession session(testOptions());
+    const DeliveryResult result = session.send(prepareMail(request));
+    QVERIFY2(result.sent, qPrintable(result.error + QLatin1Char(' ') + result.serverReply));
+    const auto messages = smtp.messages();
+    QCOMPARE(messages.size(), 1);
+    received.message = messages[0];
+    received.mail = ParsedMail::parse(messages[0].data);
+    QVERIFY(received.mail.valid);
+    received.commands = smtp.commands();
+    received.verbs = smtp.verbs();
+}
 
 class TstDelivery : public QObject {
     Q_OBJECT
@@ -169,23 +207,17 @@ private Q_SLOTS:
         QFETCH(bool, attach);
         QFETCH(QString, mimeType);
         QFETCH(QStringList, partTypes);
-        TestSmtpServer smtp;
-        START(smtp);
         const QByteArray bytes = fileBytes(70000);
-        MailRequest request = requestTo(smtp);
+        MailRequest request = baseRequest();
         request.html = html;
         request.lines = html ? QStringList{QStringLiteral("<html><body>"), QStringLiteral("<p>Grüße</p>"),
                                            QStringLiteral("</body></html>")}
                              : QStringList{QStringLiteral("Grüße,"), QString(), QStringLiteral("Ende.")};
         if (attach)
             request.attachmentPath = QStringLiteral("  ") + writeFile(QStringLiteral("report.pdf"), bytes);
-        SmtpSession session(testOptions());
-        QVERIFY(session.send(prepareMail(request)).sent);
-
-        const auto messages = smtp.messages();
-        QCOMPARE(messages.size(), 1);
-        const ParsedMail mail = ParsedMail::parse(messages[0].data);
-        QVERIFY(mail.valid);
+        Received received;
+        SEND_ONE(request, received);
+        const ParsedMail& mail = received.mail;
         QCOMPARE(mail.mimeType, mimeType);
         QStringList types;
         for (const auto& part : mail.parts)
@@ -195,7 +227,7 @@ private Q_SLOTS:
         QCOMPARE(first.charset.toLower(), QStringLiteral("utf-8"));
         // Umlauts go quoted-printable: the message on the wire is 7-bit, whatever the server supports.
         QCOMPARE(first.transferEncoding.toLower(), QStringLiteral("quoted-printable"));
-        for (char c : messages[0].data)
+        for (char c : received.message.data)
             QVERIFY2(uchar(c) < 0x80, "raw 8-bit byte in the message");
         QCOMPARE(lines(first.text()), request.lines);
         if (html) {
@@ -211,21 +243,18 @@ private Q_SLOTS:
     }
 
     void headers() {
-        TestSmtpServer smtp;
-        START(smtp);
-        MailRequest request = requestTo(smtp);
+        MailRequest request = baseRequest();
         request.recipients = QStringLiteral("  Jürgen Müller <juergen@example.test>, b@example.test ");
         request.subject = QStringLiteral("  Grüße aus Köln – 5 € für „alle“  ");
         request.attachmentPath = writeFile(QStringLiteral("Übersicht März.txt"), "a;b\r\n");
-        SmtpSession session(testOptions());
-        QVERIFY(session.send(prepareMail(request)).sent);
-        const auto messages = smtp.messages();
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].sender, account);
-        QCOMPARE(messages[0].recipients, (QStringList{"juergen@example.test", "b@example.test"}));
+        Received received;
+        SEND_ONE(request, received);
+        const QByteArray& data = received.message.data;
+        QCOMPARE(received.message.sender, account);
+        QCOMPARE(received.message.recipients, (QStringList{"juergen@example.test", "b@example.test"}));
 
         // A mail program shows exactly what was typed, umlauts and all.
-        const ParsedMail mail = ParsedMail::parse(messages[0].data);
+        const ParsedMail& mail = received.mail;
         QCOMPARE(mail.subject, QStringLiteral("Grüße aus Köln – 5 € für „alle“"));
         QCOMPARE(mail.to.size(), 2);
         QCOMPARE(mail.to[0].name, QStringLiteral("Jürgen Müller"));
@@ -242,8 +271,8 @@ private Q_SLOTS:
         QCOMPARE(mail.parts.last().content, QByteArray("a;b\r\n"));
 
         // ...while the header block itself stays plain ASCII (RFC 2047 / 2231 encoded).
-        const int headerEnd = messages[0].data.indexOf("\r\n\r\n");
-        for (char c : messages[0].data.left(headerEnd))
+        const int headerEnd = data.indexOf("\r\n\r\n");
+        for (char c : data.left(headerEnd))
             QVERIFY2(uchar(c) < 0x80, "raw 8-bit byte in the headers");
     }
 
@@ -272,34 +301,28 @@ private Q_SLOTS:
         QFETCH(QString, user);
         QFETCH(QStringList, rcpts);
         QFETCH(QString, decodedSubject);
-        TestSmtpServer smtp;
-        START(smtp);
-        MailRequest request = requestTo(smtp);
+        MailRequest request = baseRequest();
         request.recipients = recipients;
         request.subject = subject;
         request.user = user;
-        SmtpSession session(testOptions());
-        session.send(prepareMail(request));
+        Received received;
+        SEND_ONE(request, received);
         // Neither a header nor an SMTP command can be started from inside a field.
-        const QStringList verbs = smtp.verbs();
-        for (const QString& verb : verbs)
+        for (const QString& verb : received.verbs)
             QVERIFY2(QStringList({"EHLO", "MAIL", "RCPT", "DATA", "QUIT"}).contains(verb), qPrintable(verb));
-        const auto messages = smtp.messages();
-        QCOMPARE(messages.size(), 1);
-        if (!rcpts.isEmpty()) QCOMPARE(messages[0].recipients, rcpts);
-        for (const auto& command : smtp.commands())
+        if (!rcpts.isEmpty()) QCOMPARE(received.message.recipients, rcpts);
+        for (const auto& command : received.commands)
             if (command.verb == QLatin1String("RCPT") || command.verb == QLatin1String("MAIL"))
                 QVERIFY2(QRegularExpression(QStringLiteral("^(TO|FROM):<[^<> ]*>( SIZE=\\d+)?$"))
                              .match(command.argument)
                              .hasMatch(),
                          qPrintable(command.argument));
-        for (const QString& line : ParsedMail::rawHeaderLines(messages[0].data)) {
+        for (const QString& line : ParsedMail::rawHeaderLines(received.message.data)) {
             QVERIFY2(!line.startsWith(QLatin1String("Bcc"), Qt::CaseInsensitive), qPrintable(line));
             QVERIFY2(!line.startsWith(QLatin1String("X-Injected"), Qt::CaseInsensitive), qPrintable(line));
         }
-        const ParsedMail mail = ParsedMail::parse(messages[0].data);
-        QCOMPARE(mail.subject, decodedSubject);
-        QVERIFY(!mail.headerNames.contains(QStringLiteral("X-Injected"), Qt::CaseInsensitive));
+        QCOMPARE(received.mail.subject, decodedSubject);
+        QVERIFY(!received.mail.headerNames.contains(QStringLiteral("X-Injected"), Qt::CaseInsensitive));
     }
 
     void recipientsList_data() {
@@ -314,18 +337,14 @@ private Q_SLOTS:
     void recipientsList() {
         QFETCH(QString, recipients);
         QFETCH(QStringList, rcpts);
-        TestSmtpServer smtp;
-        START(smtp);
-        MailRequest request = requestTo(smtp);
+        MailRequest request = baseRequest();
         request.recipients = recipients;
-        SmtpSession session(testOptions());
-        QVERIFY(session.send(prepareMail(request)).sent);
-        const auto messages = smtp.messages();
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].recipients, rcpts);
-        QCOMPARE(count(smtp.verbs(), QStringLiteral("RCPT")), rcpts.size());
-        QCOMPARE(count(smtp.verbs(), QStringLiteral("DATA")), 1);
-        QCOMPARE(ParsedMail::parse(messages[0].data).to.size(), rcpts.size());
+        Received received;
+        SEND_ONE(request, received);
+        QCOMPARE(received.message.recipients, rcpts);
+        QCOMPARE(count(received.verbs, QStringLiteral("RCPT")), rcpts.size());
+        QCOMPARE(count(received.verbs, QStringLiteral("DATA")), 1);
+        QCOMPARE(received.mail.to.size(), rcpts.size());
     }
 
     // Bodies arrive exactly: a text in another script still goes quoted-printable (its lines stay lines),
@@ -344,15 +363,11 @@ private Q_SLOTS:
     void bodyArrivesExactly() {
         QFETCH(QStringList, body);
         QFETCH(QString, encoding);
-        TestSmtpServer smtp;
-        START(smtp);
-        MailRequest request = requestTo(smtp);
+        MailRequest request = baseRequest();
         request.lines = body;
-        SmtpSession session(testOptions());
-        QVERIFY(session.send(prepareMail(request)).sent);
-        const auto messages = smtp.messages();
-        QCOMPARE(messages.size(), 1);
-        const ParsedMail mail = ParsedMail::parse(messages[0].data);
+        Received received;
+        SEND_ONE(request, received);
+        const ParsedMail& mail = received.mail;
         QCOMPARE(mail.parts.size(), 1);
         if (!encoding.isEmpty()) QCOMPARE(mail.parts[0].transferEncoding.toLower(), encoding);
         QCOMPARE(lines(mail.parts[0].text()), body);
@@ -361,17 +376,13 @@ private Q_SLOTS:
     // A saved mail attached as a file arrives byte for byte (a message type may not be base64-encoded, so it
     // goes as plain data).
     void attachedMailArrivesExactly() {
-        TestSmtpServer smtp;
-        START(smtp);
         const QByteArray eml("From: a@example.test\r\nSubject: Gr\xC3\xBC\xC3\x9F"
                              "e\r\n\r\nText \xFC\r\n.\r\n");
-        MailRequest request = requestTo(smtp);
+        MailRequest request = baseRequest();
         request.attachmentPath = writeFile(QStringLiteral("forwarded.eml"), eml);
-        SmtpSession session(testOptions());
-        QVERIFY(session.send(prepareMail(request)).sent);
-        const auto messages = smtp.messages();
-        QCOMPARE(messages.size(), 1);
-        const ParsedMail mail = ParsedMail::parse(messages[0].data);
+        Received received;
+        SEND_ONE(request, received);
+        const ParsedMail& mail = received.mail;
         QCOMPARE(mail.parts.size(), 2);
         QCOMPARE(mail.parts[1].fileName, QStringLiteral("forwarded.eml"));
         QCOMPARE(mail.parts[1].mimeType, QStringLiteral("application/octet-stream"));
@@ -563,20 +574,16 @@ private Q_SLOTS:
         QFETCH(QString, password);
         TestSmtpServer::Options options = withAuth(Auth::Login, !password.isEmpty());
         options.startTls = true;
-        TestSmtpServer smtp(options);
-        START(smtp);
-        MailRequest request = requestTo(smtp);
+        MailRequest request = baseRequest();
         request.password = password;
-        SmtpSession session(testOptions());
-        const DeliveryResult result = session.send(prepareMail(request));
-        QVERIFY2(result.sent, qPrintable(result.error));
-        const auto commands = smtp.commands();
-        QVERIFY(smtp.verbs().contains(QStringLiteral("STARTTLS")));
-        for (const auto& c : commands)
+        Received received;
+        SEND_ONE(request, received, options);
+        QVERIFY(received.verbs.contains(QStringLiteral("STARTTLS")));
+        for (const auto& c : received.commands)
             if (c.verb == QLatin1String("AUTH") || c.verb == QLatin1String("MAIL") ||
                 c.verb == QLatin1String("DATA"))
                 QVERIFY2(c.tls, qPrintable(c.verb + QLatin1String(" went out in clear")));
-        QCOMPARE(count(smtp.verbs(), QStringLiteral("AUTH")), password.isEmpty() ? 0 : 1);
+        QCOMPARE(count(received.verbs, QStringLiteral("AUTH")), password.isEmpty() ? 0 : 1);
     }
 
     void untrustedCertificateFails() {
@@ -780,15 +787,12 @@ private Q_SLOTS:
     }
     void attachmentPath() {
         QFETCH(QString, path);
-        TestSmtpServer smtp;
-        START(smtp);
-        MailRequest request = requestTo(smtp);
+        MailRequest request = baseRequest();
         request.attachmentPath = path;
-        SmtpSession session(testOptions());
-        QVERIFY(session.send(prepareMail(request)).sent);
-        const ParsedMail mail = ParsedMail::parse(smtp.messages().value(0).data);
-        QCOMPARE(mail.mimeType, QStringLiteral("text/plain"));
-        QCOMPARE(mail.parts.size(), 1);
+        Received received;
+        SEND_ONE(request, received);
+        QCOMPARE(received.mail.mimeType, QStringLiteral("text/plain"));
+        QCOMPARE(received.mail.parts.size(), 1);
     }
 
     void callerErrors_data() {
