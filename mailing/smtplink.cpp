@@ -1,5 +1,7 @@
 #include "mailing/smtplink.h"
 
+#include "mailing/deliverytexts.h"
+
 #include <QHostAddress>
 #include <QNetworkProxy>
 #include <QSslCertificate>
@@ -24,13 +26,32 @@ bool validHost(const QString& host) {
     });
 }
 
+// "5.1.1" at the start of a reply line's text (RFC 3463: class.subject.detail), or nothing.
+QByteArray enhancedStatus(const QByteArray& text) {
+    const qsizetype end = text.indexOf(' ') < 0 ? text.size() : text.indexOf(' ');
+    const QList<QByteArray> parts = text.left(end).split('.');
+    const bool valid =
+        parts.size() == 3 && parts[0].size() == 1 && QByteArray("245").contains(parts[0]) &&
+        std::all_of(parts.begin() + 1, parts.end(), [](const QByteArray& p) {
+            return !p.isEmpty() && p.size() <= 3 &&
+                   std::all_of(p.begin(), p.end(), [](char c) { return std::isdigit(uchar(c)); });
+        });
+    return valid ? text.left(end) : QByteArray();
+}
+
 } // namespace
 
 QString Reply::text() const {
-    QByteArray joined = lines.value(0);
-    for (qsizetype i = 1; i < lines.size(); ++i)
-        joined += ' ' + lines[i].mid(4);
-    return QString::fromUtf8(joined.trimmed());
+    if (lines.isEmpty()) return {};
+    QByteArray joined = lines[0].left(3);
+    const QByteArray status = enhancedStatus(lines[0].mid(4).trimmed());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QByteArray text = lines[i].mid(4).trimmed();
+        if (i > 0 && !status.isEmpty() && enhancedStatus(text) == status)
+            text = text.mid(status.size()).trimmed();
+        if (!text.isEmpty()) joined += ' ' + text;
+    }
+    return QString::fromUtf8(joined);
 }
 
 Capabilities capabilitiesOf(const Reply& ehlo) {
@@ -41,7 +62,11 @@ Capabilities capabilitiesOf(const Reply& ehlo) {
         if (keyword == "PIPELINING") c.pipelining = true;
         if (keyword == "CHUNKING") c.chunking = true;
         if (keyword == "STARTTLS") c.startTls = true;
-        if (keyword == "SIZE") c.size = true;
+        if (keyword == "SIZE") {
+            c.size = true;
+            c.sizeLimit = words.value(0).toLongLong(); // 0 (no limit) when absent or not a number
+        }
+        if (keyword == "SMTPUTF8") c.smtpUtf8 = true;
         // "AUTH PLAIN LOGIN", or the older "AUTH=LOGIN".
         if (keyword.startsWith("AUTH=")) words << keyword.mid(5);
         if (keyword == "AUTH" || keyword.startsWith("AUTH="))
@@ -50,7 +75,8 @@ Capabilities capabilitiesOf(const Reply& ehlo) {
     return c;
 }
 
-SmtpLink::SmtpLink(const SmtpOptions& options) : m_timeoutMs(options.responseTimeoutSeconds * 1000) {
+SmtpLink::SmtpLink(const SmtpOptions& options)
+    : texts(&deliveryTexts(options.language)), m_timeoutMs(options.responseTimeoutSeconds * 1000) {
     QObject::connect(&socket, &QAbstractSocket::errorOccurred, &socket,
                      [this](QAbstractSocket::SocketError e) {
                          if (e == QAbstractSocket::RemoteHostClosedError) m_peerClosed = true;
@@ -65,12 +91,13 @@ bool SmtpLink::fail(Fault why, const QString& text) {
     return false;
 }
 
-bool SmtpLink::socketFailure(const QString& doing) {
+bool SmtpLink::socketFailure(bool handshake) {
     if (socket.error() == QAbstractSocket::SocketTimeoutError &&
         socket.state() == QAbstractSocket::ConnectedState)
         return fail(Fault::Timeout,
-                    QStringLiteral("No progress %1 within %2 s").arg(doing).arg(m_timeoutMs / 1000.0));
-    return fail(Fault::Lost, QStringLiteral("Connection lost %1: %2").arg(doing, socket.errorString()));
+                    (handshake ? texts->handshakeStalled : texts->sendingStalled).arg(m_timeoutMs / 1000.0));
+    return fail(Fault::Lost,
+                (handshake ? texts->lostInHandshake : texts->lostSending).arg(socket.errorString()));
 }
 
 // The server's refusal explains a failure better than the lost connection that may follow it.
@@ -85,8 +112,7 @@ bool SmtpLink::connectTo(const SmtpAccount& account, const SmtpOptions& options)
     QString host = account.host;
     if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
         host = host.mid(1, host.size() - 2);
-    if (!validHost(host))
-        return fail(Fault::Lost, QStringLiteral("Invalid SMTP host \"%1\"").arg(account.host));
+    if (!validHost(host)) return fail(Fault::Lost, texts->invalidHost.arg(account.host));
     QString address = host;
     int port = account.port;
     for (const SmtpOptions::Redirect& r : options.redirects)
@@ -99,21 +125,20 @@ bool SmtpLink::connectTo(const SmtpAccount& account, const SmtpOptions& options)
     socket.setProxy(QNetworkProxy::NoProxy);
     QSslConfiguration tls = socket.sslConfiguration();
     if (!options.caFile.isEmpty()) tls.setCaCertificates(QSslCertificate::fromPath(options.caFile));
-    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    // A local mail bridge or gateway on this machine often has a certificate of its own making; on
+    // loopback nobody can listen in, so it is taken as it is. Anywhere else it must verify.
+    tls.setPeerVerifyMode(isLoopbackHost(account.host) ? QSslSocket::VerifyNone : QSslSocket::VerifyPeer);
     socket.setSslConfiguration(tls);
     // The certificate must name the host as typed, wherever the connection actually goes.
     socket.setPeerVerifyName(host);
     socket.connectToHost(address, quint16(port));
     if (!socket.waitForConnected(options.connectTimeoutSeconds * 1000)) {
         if (socket.error() == QAbstractSocket::SocketTimeoutError)
-            return fail(Fault::Timeout, QStringLiteral("No connection to %1:%2 within %3 s")
-                                            .arg(account.host)
-                                            .arg(account.port)
-                                            .arg(options.connectTimeoutSeconds));
-        return fail(Fault::Lost, QStringLiteral("Cannot connect to %1:%2: %3")
-                                     .arg(account.host)
-                                     .arg(account.port)
-                                     .arg(socket.errorString()));
+            return fail(
+                Fault::Timeout,
+                texts->connectTimeout.arg(account.host).arg(account.port).arg(options.connectTimeoutSeconds));
+        return fail(Fault::Lost,
+                    texts->cannotConnect.arg(account.host).arg(account.port).arg(socket.errorString()));
     }
     // Pipelined groups are small writes that must not wait for the previous one's acknowledgement.
     socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -122,25 +147,22 @@ bool SmtpLink::connectTo(const SmtpAccount& account, const SmtpOptions& options)
 }
 
 bool SmtpLink::startTls() {
-    if (!QSslSocket::supportsSsl())
-        return fail(Fault::Lost, QStringLiteral("No TLS support (OpenSSL) available"));
+    if (!QSslSocket::supportsSsl()) return fail(Fault::Lost, texts->noTlsSupport);
     // Whatever came in clear before the handshake must not pass for the server's words after it.
     m_input.clear();
     socket.startClientEncryption();
     if (socket.waitForEncrypted(m_timeoutMs)) return true;
     const QList<QSslError> errors = socket.sslHandshakeErrors();
-    if (!errors.isEmpty())
-        return fail(Fault::Lost,
-                    QStringLiteral("TLS handshake failed: %1").arg(errors.first().errorString()));
-    return socketFailure(QStringLiteral("in the TLS handshake"));
+    if (!errors.isEmpty()) return fail(Fault::Lost, texts->handshakeFailed.arg(errors.first().errorString()));
+    return socketFailure(true);
 }
 
 bool SmtpLink::send(const QByteArray& bytes) {
-    if (socket.write(bytes) != bytes.size()) return socketFailure(QStringLiteral("sending"));
+    if (socket.write(bytes) != bytes.size()) return socketFailure(false);
     // Hands the bytes to the system at once; waiting is needed only when it cannot take them all.
     socket.flush();
     while (socket.bytesToWrite() + socket.encryptedBytesToWrite() > 0)
-        if (!socket.waitForBytesWritten(m_timeoutMs)) return socketFailure(QStringLiteral("sending"));
+        if (!socket.waitForBytesWritten(m_timeoutMs)) return socketFailure(false);
     return true;
 }
 
@@ -149,10 +171,8 @@ bool SmtpLink::fill(const QDeadlineTimer& deadline) {
     // connection open for a while, as many do after a 421.
     while (socket.bytesAvailable() == 0) {
         if (m_peerClosed || socket.state() != QAbstractSocket::ConnectedState)
-            return fail(Fault::Lost, QStringLiteral("The server closed the connection"));
-        if (deadline.hasExpired())
-            return fail(Fault::Timeout,
-                        QStringLiteral("No answer from the server within %1 s").arg(m_timeoutMs / 1000.0));
+            return fail(Fault::Lost, texts->serverClosed);
+        if (deadline.hasExpired()) return fail(Fault::Timeout, texts->noAnswer.arg(m_timeoutMs / 1000.0));
         socket.waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 100)));
     }
     m_input += socket.readAll();
@@ -166,8 +186,7 @@ bool SmtpLink::read(Reply& reply) {
     for (;;) {
         const qsizetype end = m_input.indexOf('\n');
         if (end < 0) {
-            if (m_input.size() + size > maxReplyBytes)
-                return fail(Fault::Lost, QStringLiteral("The server's answer is too long"));
+            if (m_input.size() + size > maxReplyBytes) return replyTooLong();
             if (!fill(deadline)) return false;
             continue;
         }
@@ -180,9 +199,9 @@ bool SmtpLink::read(Reply& reply) {
                                 std::isdigit(uchar(line[1])) && std::isdigit(uchar(line[2])) &&
                                 (line.size() == 3 || line[3] == ' ' || line[3] == '-');
         const int code = wellFormed ? line.left(3).toInt() : 0;
-        if (!wellFormed || (reply.code && code != reply.code) || size > maxReplyBytes)
-            return fail(Fault::Lost, QStringLiteral("The server's answer is not SMTP: \"%1\"")
-                                         .arg(QString::fromUtf8(line.left(80))));
+        if (!wellFormed || (reply.code && code != reply.code))
+            return fail(Fault::Protocol, texts->notSmtp.arg(QString::fromUtf8(line.left(80))));
+        if (size > maxReplyBytes) return replyTooLong();
         reply.code = code;
         reply.lines << line;
         if (line.size() == 3 || line[3] == ' ') {
@@ -190,6 +209,11 @@ bool SmtpLink::read(Reply& reply) {
             return true;
         }
     }
+}
+
+// A flood of continuation lines is no reply any client could use.
+bool SmtpLink::replyTooLong() {
+    return fail(Fault::Protocol, texts->replyTooLong.arg(maxReplyBytes / 1024));
 }
 
 bool SmtpLink::command(const QByteArray& line, int expected, const QString& what) {
@@ -207,6 +231,17 @@ bool SmtpLink::looksAlive() {
         ::poll(&fd, 1, 0) != 0)
         socket.waitForReadyRead(0);
     return !m_peerClosed && socket.state() == QAbstractSocket::ConnectedState && socket.bytesAvailable() == 0;
+}
+
+bool SmtpLink::unaskedReply(QString* text) {
+    pollfd fd{int(socket.socketDescriptor()), POLLIN, 0};
+    if (m_input.isEmpty() && socket.bytesAvailable() == 0 &&
+        socket.state() == QAbstractSocket::ConnectedState && ::poll(&fd, 1, 0) > 0)
+        socket.waitForReadyRead(0); // what is there is read; a TLS record without data leaves nothing
+    m_input += socket.readAll();
+    if (m_input.isEmpty() || m_input.startsWith("421")) return false;
+    *text = QString::fromUtf8(m_input.left(m_input.indexOf('\n')).left(80)).trimmed();
+    return true;
 }
 
 QByteArray SmtpLink::helloName() const {

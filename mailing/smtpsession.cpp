@@ -1,4 +1,5 @@
 #include "mailing/smtpsession.h"
+#include "mailing/deliverytexts.h"
 #include "mailing/smtplink.h"
 
 #include <algorithm>
@@ -41,6 +42,30 @@ bool validEnvelope(const PreparedMail& mail) {
            std::all_of(mail.envelopeRecipients.begin(), mail.envelopeRecipients.end(), clean);
 }
 
+DeliveryResult::Failure failureOf(const SmtpLink& link) {
+    using Failure = DeliveryResult::Failure;
+    switch (link.fault) {
+    case SmtpLink::Fault::Refused:
+        // Without a reply it was the client that would not go on (no encryption for the password).
+        return link.refusal.code ? Failure::Refused : Failure::NotSent;
+    case SmtpLink::Fault::Protocol:
+        return Failure::Protocol;
+    default:
+        return Failure::Connection;
+    }
+}
+
+// The address that needs SMTPUTF8: one the composer noted, or one of the envelope's.
+QString nonAsciiAddress(const PreparedMail& mail) {
+    if (!mail.nonAsciiAddress.isEmpty()) return mail.nonAsciiAddress;
+    QList<QByteArray> envelope = mail.envelopeRecipients;
+    envelope.prepend(mail.envelopeSender);
+    for (const QByteArray& address : envelope)
+        if (std::any_of(address.begin(), address.end(), [](char c) { return uchar(c) >= 0x80; }))
+            return QString::fromUtf8(address);
+    return {};
+}
+
 } // namespace
 
 // One message over the open connection, in the way the server's extensions allow. Every reply counts;
@@ -50,17 +75,29 @@ public:
     Transfer(SmtpLink& link, const PreparedMail& mail, bool reused)
         : m_link(link), m_reused(reused),
           m_chunking(link.capabilities.pipelining && link.capabilities.chunking),
-          m_content(wireContent(mail.data, !m_chunking)) {
+          m_content(wireContent(mail.data, !m_chunking)), m_size(m_content.size()),
+          m_nonAscii(nonAsciiAddress(mail)) {
+        const Capabilities& can = link.capabilities;
         m_envelope << "MAIL FROM:<" + mail.envelopeSender + '>' +
-                          (link.capabilities.size ? " SIZE=" + QByteArray::number(m_content.size())
-                                                  : QByteArray()) +
-                          "\r\n";
+                          (can.size ? " SIZE=" + QByteArray::number(m_size) : QByteArray()) +
+                          (m_nonAscii.isEmpty() ? QByteArray() : QByteArray(" SMTPUTF8")) + "\r\n";
         for (const QByteArray& recipient : mail.envelopeRecipients)
             m_envelope << "RCPT TO:<" + recipient + ">\r\n";
         if (!m_chunking) m_content += ".\r\n";
     }
 
+    bool contentSent() const { return m_contentSent; }
+
     Outcome run() {
+        // What the server has said it cannot take is not sent at all, not even its envelope.
+        const DeliveryTexts& texts = *m_link.texts;
+        const qint64 limit = m_link.capabilities.sizeLimit;
+        if (!m_nonAscii.isEmpty() && !m_link.capabilities.smtpUtf8)
+            m_link.refuse(Reply(), texts.needsSmtpUtf8.arg(m_nonAscii));
+        else if (limit > 0 && m_size > limit)
+            m_link.refuse(Reply(), texts.tooLarge.arg(formattedCount(m_size, texts.language),
+                                                      formattedCount(limit, texts.language)));
+        if (m_link.fault != SmtpLink::Fault::None) return failed();
         if (!m_link.capabilities.pipelining) return lockStep();
         return m_chunking ? chunked() : pipelined();
     }
@@ -103,8 +140,15 @@ private:
 
     // The content after DATA, once the server has said it waits for it.
     Outcome data() {
-        if (m_replies.last().code != 354) {
-            m_link.refuse(m_replies.last(), QStringLiteral("DATA refused"));
+        const Reply& reply = m_replies.last();
+        if (reply.code != 354) {
+            // A yes that is no 354 is no answer to DATA (a stray reply taken for it, perhaps): whether the
+            // server now waits for content is unknown, so the connection must go.
+            if (reply.code < 400)
+                m_link.fail(SmtpLink::Fault::Protocol,
+                            m_link.texts->unexpectedReply.arg("DATA", reply.text()));
+            else
+                m_link.refuse(reply, m_link.texts->dataRefused);
             return failed();
         }
         m_contentSent = true;
@@ -115,10 +159,13 @@ private:
     // Only 250 means the server has taken responsibility for the message.
     Outcome finalReply() {
         if (m_replies.last().code == 250) return Outcome::Sent;
-        m_link.refuse(m_replies.last(), QStringLiteral("Message refused"));
+        m_link.refuse(m_replies.last(), m_link.texts->messageRefused);
         return failed();
     }
 
+    // Sends a group and reads its replies. Replies beyond them (already here) answer no command: the
+    // replies cannot be matched to their commands any more, and one taken for the message's verdict could
+    // report it sent when the server refused it.
     bool exchange(const QByteArray& bytes, int count) {
         if (!m_link.send(bytes)) return false;
         for (int i = 0; i < count; ++i) {
@@ -126,6 +173,9 @@ private:
             if (!m_link.read(reply)) return false;
             m_replies << reply;
         }
+        QString stray;
+        if (m_link.unaskedReply(&stray))
+            return m_link.fail(SmtpLink::Fault::Protocol, m_link.texts->strayReply.arg(stray));
         return true;
     }
 
@@ -138,8 +188,8 @@ private:
         m_envelopeRefused = true;
         // In DATA the server would take anything that follows as content: the connection must go.
         m_link.inData = m_replies.size() > m_envelope.size() && m_replies[m_envelope.size()].code == 354;
-        m_link.refuse(*refusal, refusal == m_replies.begin() ? QStringLiteral("Sender refused")
-                                                             : QStringLiteral("Recipient refused"));
+        m_link.refuse(*refusal, refusal == m_replies.begin() ? m_link.texts->senderRefused
+                                                             : m_link.texts->recipientRefused);
         return false;
     }
 
@@ -156,6 +206,8 @@ private:
     const bool m_reused;
     const bool m_chunking;
     QByteArray m_content;
+    const qint64 m_size; // as declared in SIZE=: with DATA's doubled dots, without its final dot
+    const QString m_nonAscii;
     QList<QByteArray> m_envelope;
     QList<Reply> m_replies;
     bool m_contentSent = false;
@@ -187,6 +239,11 @@ void SmtpSession::setOptions(const SmtpOptions& options) {
 }
 
 void SmtpSession::close() {
+    quit();
+    m_loginRefusal.reset();
+}
+
+void SmtpSession::quit() {
     if (m_link) m_link->quit();
     m_link.reset();
     m_account = {};
@@ -205,64 +262,90 @@ bool SmtpSession::isOpen() {
 }
 
 DeliveryResult SmtpSession::send(const PreparedMail& mail) {
-    DeliveryResult result;
+    const DeliveryTexts& texts = deliveryTexts(m_options.language);
     if (mail.envelopeRecipients.isEmpty() || !validEnvelope(mail)) {
-        close();
-        result.error = mail.envelopeRecipients.isEmpty() ? QStringLiteral("No recipient address")
-                                                         : QStringLiteral("Control character in an address");
-        return result;
+        quit();
+        return notSent(mail.envelopeRecipients.isEmpty() ? texts.noRecipient : texts.controlCharacter);
     }
-    const bool reused = isOpen();
-    Outcome outcome = deliver(reused ? m_account : mail.account, mail, result);
+    // A connection made as another account (the fields changed since) must not carry this message.
+    if (m_link && mail.account != m_account) quit();
+    if (m_loginRefusal && mail.account != m_refusedAccount) m_loginRefusal.reset();
+    // Providers lock an account after repeated failed logins: a refused one is not tried again on its own.
+    if (m_loginRefusal) return *m_loginRefusal;
+
+    DeliveryResult result;
+    Outcome outcome = deliver(mail, result);
     if (outcome == Outcome::Retry) {
         // The server had dropped the idle connection, gone silent or said goodbye before it could have
-        // taken the message: one more try over a new connection, made from the current settings.
+        // taken the message: one more try over a new connection.
         result = DeliveryResult();
         result.retried = true;
-        outcome = deliver(mail.account, mail, result);
+        outcome = deliver(mail, result);
     }
     result.sent = outcome == Outcome::Sent;
+    if (result.loginRefused) {
+        m_loginRefusal = result;
+        m_refusedAccount = mail.account;
+    }
     return result;
 }
 
-SmtpSession::Outcome SmtpSession::deliver(const SmtpAccount& account, const PreparedMail& mail,
-                                          DeliveryResult& result) {
-    const bool reused = m_link != nullptr;
+SmtpSession::Outcome SmtpSession::deliver(const PreparedMail& mail, DeliveryResult& result) {
+    const bool reused = isOpen();
+    if (m_link) m_link->texts = &deliveryTexts(m_options.language);
     Outcome outcome = Outcome::Failed;
-    if (reused || open(account)) outcome = Transfer(*m_link, mail, reused).run();
+    std::optional<Transfer> transfer;
+    if (reused || open(mail.account)) {
+        transfer.emplace(*m_link, mail, reused);
+        outcome = transfer->run();
+    }
     if (outcome == Outcome::Sent) return outcome;
-    result.error = m_link->error;
-    result.serverReply = m_link->refusal.text();
+    const SmtpLink& link = *m_link;
+    result.error = link.error;
+    result.contentSent = transfer && transfer->contentSent();
+    const bool refused = link.fault == SmtpLink::Fault::Refused;
+    result.serverReply = refused ? link.refusal.text() : QString();
+    result.replyCode = link.refusal.code;
+    result.loginRefused = refused && link.loginRefused;
+    result.failure = failureOf(link);
     // A refusal leaves the dialogue in order, so the server hears QUIT; 421 means it is leaving already.
-    if (m_link->fault == SmtpLink::Fault::Refused && m_link->refusal.code != 421 && !m_link->inData)
-        close();
+    if (refused && link.refusal.code != 421 && !link.inData)
+        quit();
     else
         drop();
     return outcome;
+}
+
+DeliveryResult SmtpSession::notSent(const QString& why) {
+    DeliveryResult result;
+    result.failure = DeliveryResult::Failure::NotSent;
+    result.error = why;
+    return result;
 }
 
 bool SmtpSession::open(const SmtpAccount& account) {
     m_link = std::make_unique<SmtpLink>(m_options);
     m_account = account;
     SmtpLink& link = *m_link;
+    const DeliveryTexts& texts = *link.texts;
     const bool implicitTls = account.port == 465;
     // A password never crosses the network in clear; on this machine's own loopback nobody can listen in.
     const bool mustEncrypt = implicitTls || (!account.password.isEmpty() && !isLoopbackHost(account.host));
 
     Reply reply;
     if (!link.connectTo(account, m_options) || !link.read(reply)) return false;
-    if (reply.code != 220) return link.refuse(reply, QStringLiteral("The server refused the connection"));
+    if (reply.code != 220) return link.refuse(reply, texts.connectionRefused);
 
-    const auto hello = [&link] {
+    const auto hello = [&link, &texts] {
         Reply ehlo;
         const QByteArray name = link.helloName();
         if (!link.send("EHLO " + name + "\r\n") || !link.read(ehlo)) return false;
         link.capabilities = capabilitiesOf(ehlo);
         if (ehlo.code == 250) return true;
         // A server from before ESMTP: no extensions at all.
-        if (ehlo.code != 500 && ehlo.code != 502) return link.refuse(ehlo, QStringLiteral("EHLO refused"));
+        if (ehlo.code != 500 && ehlo.code != 502) return link.refuse(ehlo, texts.ehloRefused);
         link.capabilities = Capabilities();
-        return link.command("HELO " + name + "\r\n", 250, QStringLiteral("HELO refused"));
+        return link.command("HELO " + name + "\r\n", 250, texts.heloRefused);
     };
     if (!hello()) return false;
     if (!implicitTls && link.capabilities.startTls && QSslSocket::supportsSsl()) {
@@ -270,19 +353,31 @@ bool SmtpSession::open(const SmtpAccount& account) {
         if (reply.code == 220) {
             if (!link.startTls() || !hello()) return false;
         } else if (mustEncrypt) {
-            return link.refuse(reply, QStringLiteral("STARTTLS refused"));
+            return link.refuse(reply, texts.startTlsRefused);
         }
     }
-    if (mustEncrypt && !link.socket.isEncrypted())
-        return link.refuse(Reply(), QStringLiteral("The server offers no encryption (STARTTLS); the password "
-                                                   "is not sent in clear"));
+    if (mustEncrypt && !link.socket.isEncrypted()) return link.refuse(Reply(), texts.noEncryption);
+    return account.password.isEmpty() || !link.capabilities.authLogin || logIn(account);
+}
 
-    if (!account.password.isEmpty() && link.capabilities.authLogin) {
-        const QString refused = QStringLiteral("Login refused");
-        if (!link.command("AUTH LOGIN\r\n", 334, refused) ||
-            !link.command(account.user.toUtf8().toBase64() + "\r\n", 334, refused) ||
-            !link.command(account.password.toUtf8().toBase64() + "\r\n", 235, refused))
-            return false;
+// AUTH LOGIN: the command, the user name and the password, each answered before the next goes out.
+bool SmtpSession::logIn(const SmtpAccount& account) {
+    SmtpLink& link = *m_link;
+    const QByteArray steps[] = {"AUTH LOGIN", account.user.toUtf8().toBase64(),
+                                account.password.toUtf8().toBase64()};
+    for (const QByteArray& step : steps) {
+        Reply reply;
+        if (!link.send(step + "\r\n") || !link.read(reply)) return false;
+        const int expected = &step == &steps[2] ? 235 : 334;
+        if (reply.code == expected) continue;
+        if (reply.code < 400) {
+            // A 250 from a server that takes any command is no login: say what came, not just the reply.
+            link.refusal = reply;
+            return link.fail(SmtpLink::Fault::Protocol,
+                             link.texts->unexpectedReply.arg(link.texts->login, reply.text()));
+        }
+        link.loginRefused = reply.code == 535 || reply.code == 534 || reply.code == 530 || reply.code == 454;
+        return link.refuse(reply, link.texts->loginRefused);
     }
     return true;
 }
