@@ -1,9 +1,11 @@
 // Message composition from fuzzed field values: recipient text, subject, message lines and attachment file
-// name (the account address is one of two, plain and with a name and umlauts). The message must parse with
-// GMime without a complaint, carry exactly one From, To, Subject, Date and Message-ID header and no header
-// beyond the composer's own, keep CR LF line ends within the line-length limit, and name as envelope
-// recipients exactly the addresses of its To header. GLib names a struct member "signals", which Qt defines
-// as a keyword macro: GMime comes first.
+// name (the account address is one of three: plain, with a name and umlauts, with a local part and a
+// domain beyond ASCII). The message must parse with GMime without a complaint, carry exactly one From, To,
+// Subject, Date and Message-ID header and no header beyond the composer's own, keep CR LF line ends within
+// the line-length limit, and name as envelope recipients exactly the addresses of its To header. No raw
+// 8-bit byte may reach a header or the envelope unless the mail is marked for SMTPUTF8, and then for an
+// address that needs it. GLib names a struct member "signals", which Qt defines as a keyword macro: GMime
+// comes first.
 #include <gmime/gmime.h>
 
 #include "core/apperror.h"
@@ -13,8 +15,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <map>
 
 namespace {
@@ -60,7 +64,36 @@ QString fileNameFrom(const QByteArray& raw) {
     return name;
 }
 
+bool hasEightBit(const QByteArray& bytes) {
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return uint8_t(c) >= 0x80; });
+}
+
+// Raw 8-bit bytes only where SMTPUTF8 allows them, and only then when an address needs it.
+void checkEightBit(const PreparedMail& mail, const QString& user) {
+    const qsizetype end = mail.data.indexOf("\r\n\r\n");
+    const QByteArray head = mail.data.left(end < 0 ? mail.data.size() : end);
+    QList<QByteArray> envelope = mail.envelopeRecipients;
+    envelope << mail.envelopeSender;
+    if (mail.nonAsciiAddress.isEmpty()) {
+        FUZZ_CHECK(!hasEightBit(head), "8-bit header without SMTPUTF8:" << head);
+        for (const QByteArray& address : envelope)
+            FUZZ_CHECK(!hasEightBit(address), "8-bit envelope without SMTPUTF8:" << address);
+        return;
+    }
+    const QByteArray needing = mail.nonAsciiAddress.toUtf8();
+    FUZZ_CHECK(hasEightBit(needing), "SMTPUTF8 for an ASCII address:" << needing);
+    FUZZ_CHECK(envelope.contains(needing) || user.contains(mail.nonAsciiAddress),
+               "SMTPUTF8 for an address of nobody's:" << needing << envelope);
+}
+
 } // namespace
+
+// HTML messages are read with Qt's rich-text reader, which needs a GUI application (offscreen here).
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(*argc, *argv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static QTemporaryDir folder;
@@ -69,8 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MailRequest request;
     request.host = QStringLiteral("127.0.0.1");
     request.port = QStringLiteral("25");
-    request.user = (mode & 1) ? QStringLiteral("Jörg Müller <jörg@müller.example>")
-                              : QStringLiteral("sender@example.org");
+    request.user = (mode & 8)   ? QStringLiteral("Jörg Müller <jörg@müller.example>")
+                   : (mode & 1) ? QStringLiteral("Jörg Müller <joerg@example.org>")
+                                : QStringLiteral("sender@example.org");
     request.recipients = QString::fromUtf8(in.field());
     request.subject = QString::fromUtf8(in.field());
     const QString attachmentName = fileNameFrom(in.field());
@@ -93,6 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!attachmentPath.isEmpty()) QFile::remove(attachmentPath);
 
     const QByteArray& wire = mail.data;
+    checkEightBit(mail, request.user);
     for (qsizetype i = 0; i < wire.size(); ++i) {
         if (wire[i] == '\r') FUZZ_CHECK(i + 1 < wire.size() && wire[i + 1] == '\n', "bare CR" << wire);
         if (wire[i] == '\n') FUZZ_CHECK(i > 0 && wire[i - 1] == '\r', "bare LF" << wire);

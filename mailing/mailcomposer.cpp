@@ -3,6 +3,8 @@
 
 #include "core/apperror.h"
 #include "core/blank.h"
+#include "mailing/deliverytexts.h"
+#include "mailing/htmltext.h"
 #include "mailing/mailcomposer.h"
 #include "mailing/maillibraries.h"
 
@@ -10,9 +12,12 @@
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QSysInfo>
+#include <QUrl>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -100,6 +105,31 @@ InternetAddressList* parseAddressesStrictly(const QByteArray& text) {
     return list;
 }
 
+bool isAscii(const QString& text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+// Gives the mailbox's domain its ASCII form (IDNA: "müller.example" becomes "xn--mller-kva.example"), the
+// one DNS knows and every server takes. False when the domain has none.
+bool useAsciiDomain(InternetAddressMailbox* mailbox) {
+    const QString addr = QString::fromUtf8(internet_address_mailbox_get_addr(mailbox));
+    const qsizetype at = addr.lastIndexOf(QLatin1Char('@'));
+    const QString domain = addr.mid(at + 1);
+    if (at < 0 || isAscii(domain)) return true;
+    const QByteArray ace = QUrl::toAce(domain);
+    if (ace.isEmpty()) return false;
+    internet_address_mailbox_set_addr(mailbox,
+                                      (addr.left(at + 1) + QString::fromLatin1(ace)).toUtf8().constData());
+    return true;
+}
+
+// An address whose local part is not ASCII can only travel where the server offers SMTPUTF8; the first
+// such address of the mail is kept to say so.
+void noteNonAscii(PreparedMail& mail, const QByteArray& address) {
+    if (mail.nonAsciiAddress.isEmpty() && !isAscii(QString::fromUtf8(address)))
+        mail.nonAsciiAddress = QString::fromUtf8(address);
+}
+
 // One mailbox parsed strictly, or nullptr when the text is not exactly one mail address.
 InternetAddress* parseMailbox(const QString& text) {
     GRef<InternetAddressList> list(parseAddressesStrictly(singleLine(text).toUtf8()));
@@ -112,6 +142,7 @@ InternetAddress* parseMailbox(const QString& text) {
     if (at <= 0 || at == addr.size() - 1) return nullptr;
     for (QChar c : addr)
         if (c.isSpace() || c == u'<' || c == u'>' || c == u',' || c == u';') return nullptr;
+    if (!useAsciiDomain(INTERNET_ADDRESS_MAILBOX(address))) return nullptr;
     // SMTP carries at most 254 octets of address; a longer one cannot be delivered, and the header line
     // holding it, which cannot be folded, could pass the 998-octet limit of a mail line.
     if (std::strlen(internet_address_mailbox_get_idn_addr(INTERNET_ADDRESS_MAILBOX(address))) > 254)
@@ -122,14 +153,14 @@ InternetAddress* parseMailbox(const QString& text) {
 
 // Puts every part of an address text into a header of the message and into the envelope. Returns what is
 // wrong when a part is not a mail address; then nothing of the text is used.
-QString addAddresses(GMimeMessage* message, GMimeAddressType type, const QString& text,
-                     QList<QByteArray>& envelope) {
+QString addAddresses(GMimeMessage* message, GMimeAddressType type, const QString& text, PreparedMail& mail,
+                     const DeliveryTexts& texts) {
     QList<InternetAddress*> mailboxes;
     QString problem;
     for (const QString& part : recipientParts(text)) {
         InternetAddress* mailbox = parseMailbox(part);
         if (!mailbox) {
-            problem = QStringLiteral("\"%1\" is not a mail address").arg(singleLine(part));
+            problem = texts.notAnAddress.arg(singleLine(part));
             break;
         }
         mailboxes.append(mailbox);
@@ -137,8 +168,9 @@ QString addAddresses(GMimeMessage* message, GMimeAddressType type, const QString
     for (InternetAddress* mailbox : mailboxes) {
         if (problem.isEmpty()) {
             internet_address_set_charset(mailbox, utf8);
-            envelope.append(
+            mail.envelopeRecipients.append(
                 QByteArray(internet_address_mailbox_get_idn_addr(INTERNET_ADDRESS_MAILBOX(mailbox))));
+            noteNonAscii(mail, mail.envelopeRecipients.last());
             internet_address_list_add(g_mime_message_get_addresses(message, type), mailbox);
         }
         g_object_unref(mailbox);
@@ -147,9 +179,8 @@ QString addAddresses(GMimeMessage* message, GMimeAddressType type, const QString
 }
 
 // The sender: the account address as a mailbox; text that does not parse as one is taken as the address.
-QByteArray setSender(GMimeMessage* message, const QString& user) {
+void setSender(GMimeMessage* message, const QString& user, PreparedMail& mail) {
     const QString line = singleLine(user);
-    QList<QByteArray> addresses;
     GRef<InternetAddressList> list(internet_address_list_parse(nullptr, line.toUtf8().constData()));
     InternetAddress* mailbox = nullptr;
     if (list) {
@@ -158,8 +189,9 @@ QByteArray setSender(GMimeMessage* message, const QString& user) {
             if (INTERNET_ADDRESS_IS_MAILBOX(address)) mailbox = address;
         }
     }
-    QByteArray envelope;
+    QByteArray& envelope = mail.envelopeSender;
     if (mailbox) {
+        useAsciiDomain(INTERNET_ADDRESS_MAILBOX(mailbox));
         internet_address_set_charset(mailbox, utf8);
         envelope = internet_address_mailbox_get_idn_addr(INTERNET_ADDRESS_MAILBOX(mailbox));
         internet_address_list_add(g_mime_message_get_from(message), mailbox);
@@ -173,7 +205,7 @@ QByteArray setSender(GMimeMessage* message, const QString& user) {
         g_mime_message_add_mailbox(message, GMIME_ADDRESS_TYPE_FROM, nullptr, envelope.constData());
         g_mime_message_add_mailbox(message, GMIME_ADDRESS_TYPE_SENDER, nullptr, envelope.constData());
     }
-    return envelope;
+    noteNonAscii(mail, envelope);
 }
 
 // A text part in UTF-8, each line ended by a line break.
@@ -237,83 +269,91 @@ QByteArray messageIdDomain(const QByteArray& sender) {
     return domain;
 }
 
+// Read before the server is contacted: a file that is there but cannot be read is the caller's error.
+// Nothing when no file is to be attached.
+std::optional<QByteArray> readAttachment(const QString& path, const DeliveryTexts& texts) {
+    if (path.isEmpty() || !QFileInfo(path).isFile()) return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) throw AppError(texts.cannotOpenFile.arg(path, file.errorString()));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw AppError(texts.cannotReadFile.arg(path, file.errorString()));
+    return bytes;
+}
+
+// From, Sender, To, Cc, Subject, Date and Message-ID; the envelope's addresses go into the mail.
+void setHeaders(GMimeMessage* message, const MailRequest& request, PreparedMail& mail,
+                const DeliveryTexts& texts) {
+    setSender(message, mail.account.user, mail);
+    mail.addressProblem = addAddresses(message, GMIME_ADDRESS_TYPE_TO, request.recipients, mail, texts);
+    if (mail.addressProblem.isEmpty())
+        mail.addressProblem = addAddresses(message, GMIME_ADDRESS_TYPE_CC, request.cc, mail, texts);
+    if (mail.addressProblem.isEmpty() && mail.envelopeRecipients.isEmpty())
+        mail.addressProblem = texts.noAddressGiven;
+    g_mime_message_set_subject(message, singleLine(trimBlank(request.subject)).toUtf8().constData(), utf8);
+
+    GDateTime* now = g_date_time_new_now_local();
+    g_mime_message_set_date(message, now);
+    g_date_time_unref(now);
+    char* messageId = g_mime_utils_generate_message_id(messageIdDomain(mail.envelopeSender).constData());
+    g_mime_message_set_message_id(message, messageId);
+    g_free(messageId);
+}
+
+// The text: plain as typed, or HTML as multipart/alternative with a plain-text rendering first (mail
+// programs show the last alternative they can display, and filters rate HTML without text worse).
+GMimeObject* newTextBody(const MailRequest& request) {
+    if (!request.html) return newTextPart("plain", request.lines);
+    const QString text = plainTextOfHtml(request.lines.join(QLatin1Char('\n'))); // may raise: first
+    GRef<GMimeObject> plain(newTextPart("plain", text.split(QLatin1Char('\n'))));
+    GRef<GMimeObject> html(newTextPart("html", request.lines));
+    GMimeMultipart* alternative = g_mime_multipart_new_with_subtype("alternative");
+    g_mime_multipart_add(alternative, plain.get());
+    g_mime_multipart_add(alternative, html.get());
+    return GMIME_OBJECT(alternative);
+}
+
+QByteArray written(GMimeMessage* message) {
+    FormatOptions format;
+    GRef<GMimeStream> out(g_mime_stream_mem_new());
+    g_mime_object_write_to_stream(GMIME_OBJECT(message), format.options, out.get());
+    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.get()));
+    return QByteArray(reinterpret_cast<const char*>(bytes->data), int(bytes->len));
+}
+
 } // namespace
 
-int portNumber(const QString& text) {
+int portNumber(const QString& text, int language) {
     bool ok = false;
     const int port = trimBlank(text).toInt(&ok, 10);
-    if (!ok) throw AppError(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    if (port < 1 || port > 65535) throw AppError(QStringLiteral("'%1' is not a valid port number").arg(text));
+    if (!ok) throw AppError(deliveryTexts(language).notAnInteger.arg(text));
+    if (port < 1 || port > 65535) throw AppError(deliveryTexts(language).notAPort.arg(text));
     return port;
 }
 
 PreparedMail prepareMail(const MailRequest& request) {
     initMailLibraries();
+    const DeliveryTexts& texts = deliveryTexts(request.language);
     PreparedMail mail;
     mail.account.host = trimBlank(request.host);
     mail.account.user = trimBlank(request.user);
     mail.account.password = trimBlank(request.password);
-    mail.account.port = portNumber(request.port);
-
-    // Read before the server is contacted: a file that is there but cannot be read is the caller's error.
+    mail.account.port = portNumber(request.port, request.language);
     const QString attachmentPath = trimBlank(request.attachmentPath);
-    const bool attach = !attachmentPath.isEmpty() && QFileInfo(attachmentPath).isFile();
-    QByteArray attachment;
-    if (attach) {
-        QFile file(attachmentPath);
-        if (!file.open(QIODevice::ReadOnly))
-            throw AppError(
-                QStringLiteral("Cannot open file \"%1\". %2").arg(attachmentPath, file.errorString()));
-        attachment = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            throw AppError(
-                QStringLiteral("Cannot read file \"%1\". %2").arg(attachmentPath, file.errorString()));
-    }
+    const std::optional<QByteArray> attachment = readAttachment(attachmentPath, texts);
 
     GRef<GMimeMessage> message(g_mime_message_new(TRUE));
-    mail.envelopeSender = setSender(message.get(), mail.account.user);
-    mail.addressProblem =
-        addAddresses(message.get(), GMIME_ADDRESS_TYPE_TO, request.recipients, mail.envelopeRecipients);
-    if (mail.addressProblem.isEmpty())
-        mail.addressProblem =
-            addAddresses(message.get(), GMIME_ADDRESS_TYPE_CC, request.cc, mail.envelopeRecipients);
-    if (mail.addressProblem.isEmpty() && mail.envelopeRecipients.isEmpty())
-        mail.addressProblem = QStringLiteral("No mail address given");
-    g_mime_message_set_subject(message.get(), singleLine(trimBlank(request.subject)).toUtf8().constData(),
-                               utf8);
-
-    GDateTime* now = g_date_time_new_now_local();
-    g_mime_message_set_date(message.get(), now);
-    g_date_time_unref(now);
-    char* messageId = g_mime_utils_generate_message_id(messageIdDomain(mail.envelopeSender).constData());
-    g_mime_message_set_message_id(message.get(), messageId);
-    g_free(messageId);
-
-    if (!request.html && !attach) {
-        GRef<GMimeObject> body(newTextPart("plain", request.lines));
-        g_mime_message_set_mime_part(message.get(), body.get());
+    setHeaders(message.get(), request, mail, texts);
+    GRef<GMimeObject> text(newTextBody(request));
+    if (!attachment) {
+        g_mime_message_set_mime_part(message.get(), text.get());
     } else {
         GRef<GMimeMultipart> mixed(g_mime_multipart_new_with_subtype("mixed"));
-        if (request.html) {
-            GRef<GMimeObject> html(newTextPart("html", request.lines));
-            GRef<GMimeObject> plain(newTextPart("plain", {}));
-            g_mime_multipart_add(mixed.get(), html.get());
-            g_mime_multipart_add(mixed.get(), plain.get());
-        } else {
-            GRef<GMimeObject> text(newTextPart("plain", request.lines));
-            g_mime_multipart_add(mixed.get(), text.get());
-        }
-        if (attach) {
-            GRef<GMimeObject> file(newFilePart(QFileInfo(attachmentPath).fileName(), attachment));
-            g_mime_multipart_add(mixed.get(), file.get());
-        }
+        GRef<GMimeObject> file(newFilePart(QFileInfo(attachmentPath).fileName(), *attachment));
+        g_mime_multipart_add(mixed.get(), text.get());
+        g_mime_multipart_add(mixed.get(), file.get());
         g_mime_message_set_mime_part(message.get(), GMIME_OBJECT(mixed.get()));
     }
-
-    FormatOptions format;
-    GRef<GMimeStream> out(g_mime_stream_mem_new());
-    g_mime_object_write_to_stream(GMIME_OBJECT(message.get()), format.options, out.get());
-    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.get()));
-    mail.data = QByteArray(reinterpret_cast<const char*>(bytes->data), int(bytes->len));
+    mail.data = written(message.get());
     return mail;
 }

@@ -1,5 +1,7 @@
 #include "mailing/maildelivery.h"
 
+#include "mailing/deliverytexts.h"
+
 #include <QEventLoop>
 
 #include <chrono>
@@ -69,6 +71,7 @@ MailDelivery::~MailDelivery() {
 }
 
 void MailDelivery::setOptions(const SmtpOptions& options) {
+    m_language = options.language;
     Worker* worker = m_worker.get();
     worker->post([worker, options] { worker->session.setOptions(options); });
 }
@@ -132,14 +135,11 @@ void MailDelivery::runOnWorker(const std::function<void()>& work) {
 }
 
 DeliveryResult MailDelivery::send(const PreparedMail& mail) {
-    if (!mail.addressProblem.isEmpty()) {
-        DeliveryResult refused; // no server contact for a mail that cannot go to every address
-        refused.error = mail.addressProblem;
-        return refused;
-    }
-    if (m_busy) {
+    // No server contact for a mail that cannot go to every address, nor while another is in flight.
+    if (!mail.addressProblem.isEmpty() || m_busy) {
         DeliveryResult refused;
-        refused.error = QStringLiteral("Another message is being sent");
+        refused.failure = DeliveryResult::Failure::NotSent;
+        refused.error = mail.addressProblem.isEmpty() ? deliveryTexts(m_language).busy : mail.addressProblem;
         return refused;
     }
     m_busy = true;

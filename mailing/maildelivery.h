@@ -21,7 +21,7 @@ public:
     // Waits for the call in progress, closes the connection and ends the worker.
     ~MailDelivery() override;
 
-    // Takes effect with the next call.
+    // Takes effect with the next call; the language too (see SmtpOptions).
     void setOptions(const SmtpOptions& options);
 
     // Sends one message and returns once the server has answered or given up. Must not be called while
@@ -48,5 +48,6 @@ private:
     class Worker;
     std::unique_ptr<Worker> m_worker;
     bool m_busy = false;
+    int m_language = SmtpOptions().language; // for the texts of the calls refused here
     std::atomic<bool> m_open{false};
 };

@@ -20,6 +20,8 @@ struct MailRequest {
     QStringList lines;
     QString attachmentPath; // nothing is attached when no file exists there
     bool html = false;
+    // The interface language of the texts composition writes itself: 0 German, every other value English.
+    int language = 1;
 
     void setAccount(const AccountFields& account) {
         host = account.host;
@@ -51,4 +53,8 @@ struct PreparedMail {
     // Set when a part of the recipient or cc text is not a mail address: such a mail is never sent (a
     // silent drop of that part would be reported as success), and this says which part.
     QString addressProblem;
+    // The first address (sender or recipient) whose local part is not ASCII, e.g. "jörg@beispiel.de":
+    // the mail can only go where the server offers SMTPUTF8, and its headers then carry that address in
+    // UTF-8. Empty when every address is ASCII (a domain is always given in its ASCII form).
+    QString nonAsciiAddress;
 };

@@ -1,67 +1,16 @@
 #include "mailing/smtpsession.h"
-
-#include <QDeadlineTimer>
-#include <QHostAddress>
-#include <QNetworkProxy>
-#include <QSslCertificate>
-#include <QSslConfiguration>
-#include <QSslSocket>
-#include <QSysInfo>
+#include "mailing/deliverytexts.h"
+#include "mailing/smtplink.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
-#include <cctype>
 #include <netinet/in.h>
-#include <poll.h>
 
 namespace {
 
 // A connection that has carried no traffic for this long may have been dropped unnoticed (a firewall
 // forgetting an idle connection); messages inside a running mailing follow each other far faster.
 constexpr qint64 idleProbeMs = 1000;
-// Nothing depends on the answer to QUIT; a server that has gone silent must not hold up the end of a run.
-constexpr int quitWaitMs = 2000;
-// More than any real server sends in one reply; a peer that floods us is not an SMTP server.
-constexpr qsizetype maxReplyBytes = 64 * 1024;
-
-struct Reply {
-    int code = 0;
-    QList<QByteArray> lines;
-
-    bool positive() const { return code >= 200 && code < 300; }
-    // The lines of a multi-line reply joined into one: "550 5.7.1 first part second part".
-    QString text() const {
-        QByteArray joined = lines.value(0);
-        for (qsizetype i = 1; i < lines.size(); ++i)
-            joined += ' ' + lines[i].mid(4);
-        return QString::fromUtf8(joined.trimmed());
-    }
-};
-
-struct Capabilities {
-    bool pipelining = false;
-    bool chunking = false;
-    bool startTls = false;
-    bool size = false;
-    bool authLogin = false;
-};
-
-Capabilities capabilitiesOf(const Reply& ehlo) {
-    Capabilities c;
-    for (qsizetype i = 1; i < ehlo.lines.size(); ++i) {
-        QList<QByteArray> words = ehlo.lines[i].mid(4).trimmed().toUpper().split(' ');
-        const QByteArray keyword = words.takeFirst();
-        if (keyword == "PIPELINING") c.pipelining = true;
-        if (keyword == "CHUNKING") c.chunking = true;
-        if (keyword == "STARTTLS") c.startTls = true;
-        if (keyword == "SIZE") c.size = true;
-        // "AUTH PLAIN LOGIN", or the older "AUTH=LOGIN".
-        if (keyword.startsWith("AUTH=")) words << keyword.mid(5);
-        if (keyword == "AUTH" || keyword.startsWith("AUTH="))
-            c.authLogin = c.authLogin || words.contains("LOGIN");
-    }
-    return c;
-}
 
 // The message as it goes over the wire: every line ended by CR LF (a lone CR or LF becomes one), the
 // last line too, and for DATA a line that starts with "." gets a second one, which the server removes.
@@ -83,28 +32,6 @@ QByteArray wireContent(const QByteArray& data, bool dotStuffing) {
     return out;
 }
 
-// How this machine names itself in EHLO: its full host name, or else its address on this connection.
-QByteArray helloName(const QAbstractSocket& socket) {
-    const QByteArray host = QSysInfo::machineHostName().toLatin1();
-    const bool qualified = host.contains('.') && !host.startsWith('.') && !host.endsWith('.') &&
-                           std::all_of(host.begin(), host.end(),
-                                       [](char c) { return std::isalnum(uchar(c)) || c == '-' || c == '.'; });
-    if (qualified) return host;
-    QHostAddress local = socket.localAddress();
-    local.setScopeId(QString());
-    bool v4 = false;
-    const quint32 ipv4 = local.toIPv4Address(&v4);
-    if (v4) return '[' + QHostAddress(ipv4).toString().toLatin1() + ']';
-    return "[IPv6:" + local.toString().toLatin1() + ']';
-}
-
-bool validHost(const QString& host) {
-    return !host.isEmpty() && std::all_of(host.begin(), host.end(), [](QChar c) {
-        return c.isLetterOrNumber() || c == QLatin1Char('.') || c == QLatin1Char('-') ||
-               c == QLatin1Char('_') || c == QLatin1Char(':');
-    });
-}
-
 // Envelope addresses become command lines: a control character in one could end the line early.
 bool validEnvelope(const PreparedMail& mail) {
     const auto clean = [](const QByteArray& address) {
@@ -115,205 +42,177 @@ bool validEnvelope(const PreparedMail& mail) {
            std::all_of(mail.envelopeRecipients.begin(), mail.envelopeRecipients.end(), clean);
 }
 
+DeliveryResult::Failure failureOf(const SmtpLink& link) {
+    using Failure = DeliveryResult::Failure;
+    switch (link.fault) {
+    case SmtpLink::Fault::Refused:
+        // Without a reply it was the client that would not go on (no encryption for the password).
+        return link.refusal.code ? Failure::Refused : Failure::NotSent;
+    case SmtpLink::Fault::Protocol:
+        return Failure::Protocol;
+    default:
+        return Failure::Connection;
+    }
+}
+
+// The address that needs SMTPUTF8: one the composer noted, or one of the envelope's.
+QString nonAsciiAddress(const PreparedMail& mail) {
+    if (!mail.nonAsciiAddress.isEmpty()) return mail.nonAsciiAddress;
+    QList<QByteArray> envelope = mail.envelopeRecipients;
+    envelope.prepend(mail.envelopeSender);
+    for (const QByteArray& address : envelope)
+        if (std::any_of(address.begin(), address.end(), [](char c) { return uchar(c) >= 0x80; }))
+            return QString::fromUtf8(address);
+    return {};
+}
+
 } // namespace
 
-// The wire under the dialogue: reads and writes with time-outs, and remembers why it failed.
-class SmtpLink {
+// One message over the open connection, in the way the server's extensions allow. Every reply counts;
+// the first refusal decides.
+class SmtpSession::Transfer {
 public:
-    enum class Fault { None, Refused, Timeout, Lost };
-
-    explicit SmtpLink(const SmtpOptions& options) : m_timeoutMs(options.responseTimeoutSeconds * 1000) {
-        QObject::connect(&socket, &QAbstractSocket::errorOccurred, &socket,
-                         [this](QAbstractSocket::SocketError e) {
-                             if (e == QAbstractSocket::RemoteHostClosedError) m_peerClosed = true;
-                         });
+    Transfer(SmtpLink& link, const PreparedMail& mail, bool reused)
+        : m_link(link), m_reused(reused),
+          m_chunking(link.capabilities.pipelining && link.capabilities.chunking),
+          m_content(wireContent(mail.data, !m_chunking)), m_size(m_content.size()),
+          m_nonAscii(nonAsciiAddress(mail)) {
+        const Capabilities& can = link.capabilities;
+        m_envelope << "MAIL FROM:<" + mail.envelopeSender + '>' +
+                          (can.size ? " SIZE=" + QByteArray::number(m_size) : QByteArray()) +
+                          (m_nonAscii.isEmpty() ? QByteArray() : QByteArray(" SMTPUTF8")) + "\r\n";
+        for (const QByteArray& recipient : mail.envelopeRecipients)
+            m_envelope << "RCPT TO:<" + recipient + ">\r\n";
+        if (!m_chunking) m_content += ".\r\n";
     }
 
-    bool connectTo(const SmtpAccount& account, const SmtpOptions& options);
-    bool startTls();
-    bool send(const QByteArray& bytes);
-    bool read(Reply& reply);
-    // Sends one command and reads its reply, which must carry the expected code.
-    bool command(const QByteArray& line, int expected, const QString& what);
-    bool refuse(const Reply& reply, const QString& what);
-    // Whether the idle connection still stands: the peer has not closed it and has said nothing unasked.
-    bool looksAlive();
-    void quit();
+    bool contentSent() const { return m_contentSent; }
 
-    QSslSocket socket;
-    Capabilities capabilities;
-    Fault fault = Fault::None;
-    QString error;
-    Reply refusal;
-    bool inData = false; // the server took DATA and waits for content that will not come
+    Outcome run() {
+        // What the server has said it cannot take is not sent at all, not even its envelope.
+        const DeliveryTexts& texts = *m_link.texts;
+        const qint64 limit = m_link.capabilities.sizeLimit;
+        if (!m_nonAscii.isEmpty() && !m_link.capabilities.smtpUtf8)
+            m_link.refuse(Reply(), texts.needsSmtpUtf8.arg(m_nonAscii));
+        else if (limit > 0 && m_size > limit)
+            m_link.refuse(Reply(), texts.tooLarge.arg(formattedCount(m_size, texts.language),
+                                                      formattedCount(limit, texts.language)));
+        if (m_link.fault != SmtpLink::Fault::None) return failed();
+        if (!m_link.capabilities.pipelining) return lockStep();
+        return m_chunking ? chunked() : pipelined();
+    }
 
 private:
-    bool fail(Fault fault, const QString& text);
-    bool socketFailure(const QString& doing);
-    bool fill(const QDeadlineTimer& deadline);
+    // One command at a time, each answered before the next goes out.
+    Outcome lockStep() {
+        bool ok = true;
+        for (const QByteArray& command : m_envelope)
+            if (!(ok = exchange(command, 1)) || !m_replies.last().positive()) break;
+        if (!envelopeAccepted() || !ok || !exchange("DATA\r\n", 1)) return failed();
+        return data();
+    }
 
-    int m_timeoutMs;
-    bool m_peerClosed = false; // also set when the server ends TLS while its TCP connection stays open
-    QByteArray m_input;        // received, not yet read as reply lines
+    // PIPELINING: the envelope and DATA as one group, the content after the server's 354.
+    Outcome pipelined() {
+        const bool ok = exchange(m_envelope.join() + "DATA\r\n", int(m_envelope.size()) + 1);
+        if (!envelopeAccepted() || !ok) return failed();
+        return data();
+    }
+
+    // CHUNKING: the whole message goes in the envelope's write, one round trip. Not with several
+    // recipients, where one refused recipient would not stop the message for the others, and not over a
+    // connection idle for a while, which must prove itself alive before any content leaves: only then may
+    // the message safely go again over a new connection.
+    Outcome chunked() {
+        const bool idle = m_reused && m_link.lastReply.isValid() && m_link.lastReply.elapsed() >= idleProbeMs;
+        const bool contentInGroup = m_envelope.size() == 2 && !idle;
+        const QByteArray bdat = "BDAT " + QByteArray::number(m_content.size()) + " LAST\r\n" + m_content;
+        m_contentSent = contentInGroup;
+        const bool ok = contentInGroup ? exchange(m_envelope.join() + bdat, int(m_envelope.size()) + 1)
+                                       : exchange(m_envelope.join(), int(m_envelope.size()));
+        if (!envelopeAccepted() || !ok) return failed();
+        if (!contentInGroup) {
+            m_contentSent = true;
+            if (!exchange(bdat, 1)) return failed();
+        }
+        return finalReply();
+    }
+
+    // The content after DATA, once the server has said it waits for it.
+    Outcome data() {
+        const Reply& reply = m_replies.last();
+        if (reply.code != 354) {
+            // A yes that is no 354 is no answer to DATA (a stray reply taken for it, perhaps): whether the
+            // server now waits for content is unknown, so the connection must go.
+            if (reply.code < 400)
+                m_link.fail(SmtpLink::Fault::Protocol,
+                            m_link.texts->unexpectedReply.arg("DATA", reply.text()));
+            else
+                m_link.refuse(reply, m_link.texts->dataRefused);
+            return failed();
+        }
+        m_contentSent = true;
+        if (!exchange(m_content, 1)) return failed();
+        return finalReply();
+    }
+
+    // Only 250 means the server has taken responsibility for the message.
+    Outcome finalReply() {
+        if (m_replies.last().code == 250) return Outcome::Sent;
+        m_link.refuse(m_replies.last(), m_link.texts->messageRefused);
+        return failed();
+    }
+
+    // Sends a group and reads its replies. Replies beyond them (already here) answer no command: the
+    // replies cannot be matched to their commands any more, and one taken for the message's verdict could
+    // report it sent when the server refused it.
+    bool exchange(const QByteArray& bytes, int count) {
+        if (!m_link.send(bytes)) return false;
+        for (int i = 0; i < count; ++i) {
+            Reply reply;
+            if (!m_link.read(reply)) return false;
+            m_replies << reply;
+        }
+        QString stray;
+        if (m_link.unaskedReply(&stray))
+            return m_link.fail(SmtpLink::Fault::Protocol, m_link.texts->strayReply.arg(stray));
+        return true;
+    }
+
+    // A server that refused the envelope has not taken the message, whatever content reached it.
+    bool envelopeAccepted() {
+        const auto end = m_replies.begin() + std::min(m_replies.size(), m_envelope.size());
+        const auto refusal =
+            std::find_if(m_replies.begin(), end, [](const Reply& r) { return !r.positive(); });
+        if (refusal == end) return true;
+        m_envelopeRefused = true;
+        // In DATA the server would take anything that follows as content: the connection must go.
+        m_link.inData = m_replies.size() > m_envelope.size() && m_replies[m_envelope.size()].code == 354;
+        m_link.refuse(*refusal, refusal == m_replies.begin() ? m_link.texts->senderRefused
+                                                             : m_link.texts->recipientRefused);
+        return false;
+    }
+
+    // Goes again over a new connection only when the reused one had gone stale and cannot have taken the
+    // message.
+    Outcome failed() const {
+        const bool mayBeTaken = m_contentSent && !m_envelopeRefused;
+        const bool stale = m_link.fault == SmtpLink::Fault::Timeout ||
+                           m_link.fault == SmtpLink::Fault::Lost || m_link.refusal.code == 421;
+        return m_reused && stale && !mayBeTaken ? Outcome::Retry : Outcome::Failed;
+    }
+
+    SmtpLink& m_link;
+    const bool m_reused;
+    const bool m_chunking;
+    QByteArray m_content;
+    const qint64 m_size; // as declared in SIZE=: with DATA's doubled dots, without its final dot
+    const QString m_nonAscii;
+    QList<QByteArray> m_envelope;
+    QList<Reply> m_replies;
+    bool m_contentSent = false;
+    bool m_envelopeRefused = false;
 };
-
-bool SmtpLink::fail(Fault why, const QString& text) {
-    if (fault == Fault::None) {
-        fault = why;
-        error = text;
-    }
-    return false;
-}
-
-bool SmtpLink::socketFailure(const QString& doing) {
-    if (socket.error() == QAbstractSocket::SocketTimeoutError &&
-        socket.state() == QAbstractSocket::ConnectedState)
-        return fail(Fault::Timeout,
-                    QStringLiteral("No progress %1 within %2 s").arg(doing).arg(m_timeoutMs / 1000.0));
-    return fail(Fault::Lost, QStringLiteral("Connection lost %1: %2").arg(doing, socket.errorString()));
-}
-
-// The server's refusal explains a failure better than the lost connection that may follow it.
-bool SmtpLink::refuse(const Reply& reply, const QString& what) {
-    fault = Fault::Refused;
-    error = what;
-    refusal = reply;
-    return false;
-}
-
-bool SmtpLink::connectTo(const SmtpAccount& account, const SmtpOptions& options) {
-    QString host = account.host;
-    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
-        host = host.mid(1, host.size() - 2);
-    if (!validHost(host))
-        return fail(Fault::Lost, QStringLiteral("Invalid SMTP host \"%1\"").arg(account.host));
-    QString address = host;
-    int port = account.port;
-    for (const SmtpOptions::Redirect& r : options.redirects)
-        if (r.host.compare(host, Qt::CaseInsensitive) == 0 && r.port == port) {
-            address = r.address;
-            port = r.toPort;
-            break;
-        }
-
-    socket.setProxy(QNetworkProxy::NoProxy);
-    QSslConfiguration tls = socket.sslConfiguration();
-    if (!options.caFile.isEmpty()) tls.setCaCertificates(QSslCertificate::fromPath(options.caFile));
-    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    socket.setSslConfiguration(tls);
-    // The certificate must name the host as typed, wherever the connection actually goes.
-    socket.setPeerVerifyName(host);
-    socket.connectToHost(address, quint16(port));
-    if (!socket.waitForConnected(options.connectTimeoutSeconds * 1000)) {
-        if (socket.error() == QAbstractSocket::SocketTimeoutError)
-            return fail(Fault::Timeout, QStringLiteral("No connection to %1:%2 within %3 s")
-                                            .arg(account.host)
-                                            .arg(account.port)
-                                            .arg(options.connectTimeoutSeconds));
-        return fail(Fault::Lost, QStringLiteral("Cannot connect to %1:%2: %3")
-                                     .arg(account.host)
-                                     .arg(account.port)
-                                     .arg(socket.errorString()));
-    }
-    // Pipelined groups are small writes that must not wait for the previous one's acknowledgement.
-    socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    // Port 465 speaks TLS from the first byte.
-    return account.port != 465 || startTls();
-}
-
-bool SmtpLink::startTls() {
-    if (!QSslSocket::supportsSsl())
-        return fail(Fault::Lost, QStringLiteral("No TLS support (OpenSSL) available"));
-    // Whatever came in clear before the handshake must not pass for the server's words after it.
-    m_input.clear();
-    socket.startClientEncryption();
-    if (socket.waitForEncrypted(m_timeoutMs)) return true;
-    const QList<QSslError> errors = socket.sslHandshakeErrors();
-    if (!errors.isEmpty())
-        return fail(Fault::Lost,
-                    QStringLiteral("TLS handshake failed: %1").arg(errors.first().errorString()));
-    return socketFailure(QStringLiteral("in the TLS handshake"));
-}
-
-bool SmtpLink::send(const QByteArray& bytes) {
-    if (socket.write(bytes) != bytes.size()) return socketFailure(QStringLiteral("sending"));
-    // Hands the bytes to the system at once; waiting is needed only when it cannot take them all.
-    socket.flush();
-    while (socket.bytesToWrite() + socket.encryptedBytesToWrite() > 0)
-        if (!socket.waitForBytesWritten(m_timeoutMs)) return socketFailure(QStringLiteral("sending"));
-    return true;
-}
-
-bool SmtpLink::fill(const QDeadlineTimer& deadline) {
-    // Waits in short steps: QSslSocket's wait does not return when the server ends TLS but leaves its TCP
-    // connection open for a while, as many do after a 421.
-    while (socket.bytesAvailable() == 0) {
-        if (m_peerClosed || socket.state() != QAbstractSocket::ConnectedState)
-            return fail(Fault::Lost, QStringLiteral("The server closed the connection"));
-        if (deadline.hasExpired())
-            return fail(Fault::Timeout,
-                        QStringLiteral("No answer from the server within %1 s").arg(m_timeoutMs / 1000.0));
-        socket.waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 100)));
-    }
-    m_input += socket.readAll();
-    return true;
-}
-
-bool SmtpLink::read(Reply& reply) {
-    reply = Reply();
-    const QDeadlineTimer deadline(m_timeoutMs);
-    qsizetype size = 0;
-    for (;;) {
-        const qsizetype end = m_input.indexOf('\n');
-        if (end < 0) {
-            if (m_input.size() + size > maxReplyBytes)
-                return fail(Fault::Lost, QStringLiteral("The server's answer is too long"));
-            if (!fill(deadline)) return false;
-            continue;
-        }
-        QByteArray line = m_input.left(end);
-        m_input.remove(0, end + 1);
-        size += end + 1;
-        if (line.endsWith('\r')) line.chop(1);
-        // "250-..." goes on, "250 ..." (or a bare "250") is the last line.
-        const bool wellFormed = line.size() >= 3 && std::isdigit(uchar(line[0])) &&
-                                std::isdigit(uchar(line[1])) && std::isdigit(uchar(line[2])) &&
-                                (line.size() == 3 || line[3] == ' ' || line[3] == '-');
-        const int code = wellFormed ? line.left(3).toInt() : 0;
-        if (!wellFormed || (reply.code && code != reply.code) || size > maxReplyBytes)
-            return fail(Fault::Lost, QStringLiteral("The server's answer is not SMTP: \"%1\"")
-                                         .arg(QString::fromUtf8(line.left(80))));
-        reply.code = code;
-        reply.lines << line;
-        if (line.size() == 3 || line[3] == ' ') return true;
-    }
-}
-
-bool SmtpLink::command(const QByteArray& line, int expected, const QString& what) {
-    Reply reply;
-    if (!send(line) || !read(reply)) return false;
-    return reply.code == expected || refuse(reply, what);
-}
-
-bool SmtpLink::looksAlive() {
-    if (!m_input.isEmpty()) return false;
-    // A quiet socket is the common case and needs one look; anything waiting (an end of stream, a
-    // goodbye, a TLS session ticket) Qt must read to tell which.
-    pollfd fd{int(socket.socketDescriptor()), POLLIN, 0};
-    if (socket.state() == QAbstractSocket::ConnectedState && socket.bytesAvailable() == 0 &&
-        ::poll(&fd, 1, 0) != 0)
-        socket.waitForReadyRead(0);
-    return !m_peerClosed && socket.state() == QAbstractSocket::ConnectedState && socket.bytesAvailable() == 0;
-}
-
-void SmtpLink::quit() {
-    m_timeoutMs = std::min(m_timeoutMs, quitWaitMs);
-    Reply reply;
-    if (socket.state() == QAbstractSocket::ConnectedState && send("QUIT\r\n")) read(reply);
-    socket.disconnectFromHost();
-    if (socket.state() != QAbstractSocket::UnconnectedState) socket.waitForDisconnected(quitWaitMs);
-    socket.abort();
-}
 
 bool isLoopbackHost(const QString& host) {
     QString name = host.trimmed().toLower();
@@ -340,6 +239,11 @@ void SmtpSession::setOptions(const SmtpOptions& options) {
 }
 
 void SmtpSession::close() {
+    quit();
+    m_loginRefusal.reset();
+}
+
+void SmtpSession::quit() {
     if (m_link) m_link->quit();
     m_link.reset();
     m_account = {};
@@ -358,64 +262,90 @@ bool SmtpSession::isOpen() {
 }
 
 DeliveryResult SmtpSession::send(const PreparedMail& mail) {
-    DeliveryResult result;
+    const DeliveryTexts& texts = deliveryTexts(m_options.language);
     if (mail.envelopeRecipients.isEmpty() || !validEnvelope(mail)) {
-        close();
-        result.error = mail.envelopeRecipients.isEmpty() ? QStringLiteral("No recipient address")
-                                                         : QStringLiteral("Control character in an address");
-        return result;
+        quit();
+        return notSent(mail.envelopeRecipients.isEmpty() ? texts.noRecipient : texts.controlCharacter);
     }
-    const bool reused = isOpen();
-    Outcome outcome = deliver(reused ? m_account : mail.account, mail, result);
+    // A connection made as another account (the fields changed since) must not carry this message.
+    if (m_link && mail.account != m_account) quit();
+    if (m_loginRefusal && mail.account != m_refusedAccount) m_loginRefusal.reset();
+    // Providers lock an account after repeated failed logins: a refused one is not tried again on its own.
+    if (m_loginRefusal) return *m_loginRefusal;
+
+    DeliveryResult result;
+    Outcome outcome = deliver(mail, result);
     if (outcome == Outcome::Retry) {
         // The server had dropped the idle connection, gone silent or said goodbye before it could have
-        // taken the message: one more try over a new connection, made from the current settings.
+        // taken the message: one more try over a new connection.
         result = DeliveryResult();
         result.retried = true;
-        outcome = deliver(mail.account, mail, result);
+        outcome = deliver(mail, result);
     }
     result.sent = outcome == Outcome::Sent;
+    if (result.loginRefused) {
+        m_loginRefusal = result;
+        m_refusedAccount = mail.account;
+    }
     return result;
 }
 
-SmtpSession::Outcome SmtpSession::deliver(const SmtpAccount& account, const PreparedMail& mail,
-                                          DeliveryResult& result) {
-    const bool reused = m_link != nullptr;
+SmtpSession::Outcome SmtpSession::deliver(const PreparedMail& mail, DeliveryResult& result) {
+    const bool reused = isOpen();
+    if (m_link) m_link->texts = &deliveryTexts(m_options.language);
     Outcome outcome = Outcome::Failed;
-    if (reused || open(account)) outcome = transfer(mail, reused);
+    std::optional<Transfer> transfer;
+    if (reused || open(mail.account)) {
+        transfer.emplace(*m_link, mail, reused);
+        outcome = transfer->run();
+    }
     if (outcome == Outcome::Sent) return outcome;
-    result.error = m_link->error;
-    result.serverReply = m_link->refusal.text();
+    const SmtpLink& link = *m_link;
+    result.error = link.error;
+    result.contentSent = transfer && transfer->contentSent();
+    const bool refused = link.fault == SmtpLink::Fault::Refused;
+    result.serverReply = refused ? link.refusal.text() : QString();
+    result.replyCode = link.refusal.code;
+    result.loginRefused = refused && link.loginRefused;
+    result.failure = failureOf(link);
     // A refusal leaves the dialogue in order, so the server hears QUIT; 421 means it is leaving already.
-    if (m_link->fault == SmtpLink::Fault::Refused && m_link->refusal.code != 421 && !m_link->inData)
-        close();
+    if (refused && link.refusal.code != 421 && !link.inData)
+        quit();
     else
         drop();
     return outcome;
+}
+
+DeliveryResult SmtpSession::notSent(const QString& why) {
+    DeliveryResult result;
+    result.failure = DeliveryResult::Failure::NotSent;
+    result.error = why;
+    return result;
 }
 
 bool SmtpSession::open(const SmtpAccount& account) {
     m_link = std::make_unique<SmtpLink>(m_options);
     m_account = account;
     SmtpLink& link = *m_link;
+    const DeliveryTexts& texts = *link.texts;
     const bool implicitTls = account.port == 465;
     // A password never crosses the network in clear; on this machine's own loopback nobody can listen in.
     const bool mustEncrypt = implicitTls || (!account.password.isEmpty() && !isLoopbackHost(account.host));
 
     Reply reply;
     if (!link.connectTo(account, m_options) || !link.read(reply)) return false;
-    if (reply.code != 220) return link.refuse(reply, QStringLiteral("The server refused the connection"));
+    if (reply.code != 220) return link.refuse(reply, texts.connectionRefused);
 
-    const auto hello = [&link] {
+    const auto hello = [&link, &texts] {
         Reply ehlo;
-        const QByteArray name = helloName(link.socket);
+        const QByteArray name = link.helloName();
         if (!link.send("EHLO " + name + "\r\n") || !link.read(ehlo)) return false;
         link.capabilities = capabilitiesOf(ehlo);
         if (ehlo.code == 250) return true;
         // A server from before ESMTP: no extensions at all.
-        if (ehlo.code != 500 && ehlo.code != 502) return link.refuse(ehlo, QStringLiteral("EHLO refused"));
+        if (ehlo.code != 500 && ehlo.code != 502) return link.refuse(ehlo, texts.ehloRefused);
         link.capabilities = Capabilities();
-        return link.command("HELO " + name + "\r\n", 250, QStringLiteral("HELO refused"));
+        return link.command("HELO " + name + "\r\n", 250, texts.heloRefused);
     };
     if (!hello()) return false;
     if (!implicitTls && link.capabilities.startTls && QSslSocket::supportsSsl()) {
@@ -423,108 +353,31 @@ bool SmtpSession::open(const SmtpAccount& account) {
         if (reply.code == 220) {
             if (!link.startTls() || !hello()) return false;
         } else if (mustEncrypt) {
-            return link.refuse(reply, QStringLiteral("STARTTLS refused"));
+            return link.refuse(reply, texts.startTlsRefused);
         }
     }
-    if (mustEncrypt && !link.socket.isEncrypted())
-        return link.refuse(Reply(), QStringLiteral("The server offers no encryption (STARTTLS); the password "
-                                                   "is not sent in clear"));
-
-    if (!account.password.isEmpty() && link.capabilities.authLogin) {
-        const QString refused = QStringLiteral("Login refused");
-        if (!link.command("AUTH LOGIN\r\n", 334, refused) ||
-            !link.command(account.user.toUtf8().toBase64() + "\r\n", 334, refused) ||
-            !link.command(account.password.toUtf8().toBase64() + "\r\n", 235, refused))
-            return false;
-    }
-    m_sinceReply.start();
-    return true;
+    if (mustEncrypt && !link.socket.isEncrypted()) return link.refuse(Reply(), texts.noEncryption);
+    return account.password.isEmpty() || !link.capabilities.authLogin || logIn(account);
 }
 
-SmtpSession::Outcome SmtpSession::transfer(const PreparedMail& mail, bool reused) {
+// AUTH LOGIN: the command, the user name and the password, each answered before the next goes out.
+bool SmtpSession::logIn(const SmtpAccount& account) {
     SmtpLink& link = *m_link;
-    const Capabilities& can = link.capabilities;
-    const bool chunking = can.pipelining && can.chunking;
-    QByteArray content = wireContent(mail.data, !chunking);
-
-    QList<QByteArray> envelope;
-    envelope << "MAIL FROM:<" + mail.envelopeSender + '>' +
-                    (can.size ? " SIZE=" + QByteArray::number(content.size()) : QByteArray()) + "\r\n";
-    for (const QByteArray& recipient : mail.envelopeRecipients)
-        envelope << "RCPT TO:<" + recipient + ">\r\n";
-    const QByteArray bdat = "BDAT " + QByteArray::number(content.size()) + " LAST\r\n";
-    if (!chunking) content += ".\r\n";
-
-    // With CHUNKING the whole message goes in the envelope's write: one round trip. Not with several
-    // recipients, where one refused recipient would not stop the message for the others, and not over a
-    // connection idle for a while, which must prove itself alive before any content leaves: only then
-    // may the message safely go again over a new connection.
-    const bool contentInGroup = chunking && envelope.size() == 2 &&
-                                !(reused && m_sinceReply.isValid() && m_sinceReply.elapsed() >= idleProbeMs);
-    QList<Reply> replies;
-    bool contentSent = false;
-    const auto exchange = [&](const QByteArray& bytes, int count) {
-        if (!link.send(bytes)) return false;
-        for (int i = 0; i < count; ++i) {
-            Reply reply;
-            if (!link.read(reply)) return false;
-            replies << reply;
-            m_sinceReply.start();
+    const QByteArray steps[] = {"AUTH LOGIN", account.user.toUtf8().toBase64(),
+                                account.password.toUtf8().toBase64()};
+    for (const QByteArray& step : steps) {
+        Reply reply;
+        if (!link.send(step + "\r\n") || !link.read(reply)) return false;
+        const int expected = &step == &steps[2] ? 235 : 334;
+        if (reply.code == expected) continue;
+        if (reply.code < 400) {
+            // A 250 from a server that takes any command is no login: say what came, not just the reply.
+            link.refusal = reply;
+            return link.fail(SmtpLink::Fault::Protocol,
+                             link.texts->unexpectedReply.arg(link.texts->login, reply.text()));
         }
-        return true;
-    };
-
-    bool ok = true;
-    if (!can.pipelining) {
-        for (const QByteArray& command : envelope)
-            if (!(ok = exchange(command, 1)) || !replies.last().positive()) break;
-        if (ok && replies.size() == envelope.size() && replies.last().positive())
-            ok = exchange("DATA\r\n", 1);
-    } else if (!chunking) {
-        ok = exchange(envelope.join() + "DATA\r\n", int(envelope.size()) + 1);
-    } else if (contentInGroup) {
-        contentSent = true;
-        ok = exchange(envelope.join() + bdat + content, int(envelope.size()) + 1);
-    } else {
-        ok = exchange(envelope.join(), int(envelope.size()));
+        link.loginRefused = reply.code == 535 || reply.code == 534 || reply.code == 530 || reply.code == 454;
+        return link.refuse(reply, link.texts->loginRefused);
     }
-
-    // Every reply of a group counts; the first refusal decides. A server that refused the envelope has
-    // not taken the message, whatever content reached it.
-    const auto firstRefusal =
-        std::find_if(replies.begin(), replies.begin() + std::min(replies.size(), envelope.size()),
-                     [](const Reply& r) { return !r.positive(); });
-    const bool envelopeRefused = firstRefusal != replies.begin() + std::min(replies.size(), envelope.size());
-    const auto failed = [&] {
-        const bool mayBeTaken = contentSent && !envelopeRefused;
-        const bool stale = link.fault == SmtpLink::Fault::Timeout || link.fault == SmtpLink::Fault::Lost ||
-                           link.refusal.code == 421;
-        return reused && stale && !mayBeTaken ? Outcome::Retry : Outcome::Failed;
-    };
-    if (envelopeRefused) {
-        // In DATA the server would take anything that follows as content: the connection must go.
-        link.inData = replies.size() > envelope.size() && replies[envelope.size()].code == 354;
-        link.refuse(*firstRefusal, firstRefusal == replies.begin() ? QStringLiteral("Sender refused")
-                                                                   : QStringLiteral("Recipient refused"));
-        return failed();
-    }
-    if (!ok) return failed();
-
-    if (!chunking) {
-        if (replies.last().code != 354) {
-            link.refuse(replies.last(), QStringLiteral("DATA refused"));
-            return failed();
-        }
-        contentSent = true;
-        if (!exchange(content, 1)) return failed();
-    } else if (!contentInGroup) {
-        contentSent = true;
-        if (!exchange(bdat + content, 1)) return failed();
-    }
-    // Only 250 means the server has taken responsibility for the message.
-    if (replies.last().code != 250) {
-        link.refuse(replies.last(), QStringLiteral("Message refused"));
-        return failed();
-    }
-    return Outcome::Sent;
+    return true;
 }

@@ -1,4 +1,5 @@
 #include "core/apperror.h"
+#include "mailing/htmltext.h"
 #include "mailing/mailcomposer.h"
 #include "mailing/maildelivery.h"
 #include "mailing/smtpsession.h"
@@ -21,14 +22,20 @@ namespace {
 const QString account = QStringLiteral("user@example.test");
 const QString password = QStringLiteral("secret");
 
-MailRequest requestTo(const TestSmtpServer& server) {
+// The request most tests start from; sendOne() points it at its server.
+MailRequest baseRequest() {
     MailRequest r;
     r.host = QStringLiteral("127.0.0.1");
-    r.port = QString::number(server.port());
     r.user = account;
     r.recipients = QStringLiteral("to@example.test");
     r.subject = QStringLiteral("Hello");
     r.lines = QStringList{QStringLiteral("Line one"), QStringLiteral("Line two")};
+    return r;
+}
+
+MailRequest requestTo(const TestSmtpServer& server) {
+    MailRequest r = baseRequest();
+    r.port = QString::number(server.port());
     return r;
 }
 
@@ -65,9 +72,41 @@ int count(const QStringList& list, const QString& item) {
     return int(list.count(item));
 }
 
+// What the server took of the one message sendOne() sent.
+struct Received {
+    TestSmtpServer::Message message;
+    ParsedMail mail; // the message taken apart
+    QList<TestSmtpServer::Command> commands;
+    QStringList verbs;
+};
+
 } // namespace
 
 #define START(server) QVERIFY2((server).start(), qPrintable((server).errorString()))
+
+// Starts a test server with the given options, sends the request (its port pointed at the server) over a
+// new session, and checks that exactly that one message arrived; returns from the test when not.
+#define SEND_ONE(request, received, ...)                                                                     \
+    do {                                                                                                     \
+        sendOne(request, received, ##__VA_ARGS__);                                                           \
+        if (QTest::currentTestFailed()) return;                                                              \
+    } while (false)
+
+static void sendOne(MailRequest request, Received& received, const TestSmtpServer::Options& server = {}) {
+    TestSmtpServer smtp(server);
+    START(smtp);
+    request.port = QString::number(smtp.port());
+    SmtpSession session(testOptions());
+    const DeliveryResult result = session.send(prepareMail(request));
+    QVERIFY2(result.sent, qPrintable(result.error + QLatin1Char(' ') + result.serverReply));
+    const auto messages = smtp.messages();
+    QCOMPARE(messages.size(), 1);
+    received.message = messages[0];
+    received.mail = ParsedMail::parse(messages[0].data);
+    QVERIFY(received.mail.valid);
+    received.commands = smtp.commands();
+    received.verbs = smtp.verbs();
+}
 
 class TstDelivery : public QObject {
     Q_OBJECT
@@ -108,6 +147,10 @@ private Q_SLOTS:
             << withAuth(Auth::Plain, false) << account << password << true << QString() << QString();
         QTest::newRow("server without AUTH: no login, message sent")
             << TestSmtpServer::Options() << account << password << true << QString() << QString();
+        TestSmtpServer::Options oldForm = withAuth(Auth::Login);
+        oldForm.authOldForm = true;
+        QTest::newRow("server offers only the old form AUTH=LOGIN")
+            << oldForm << account << password << true << account << password;
     }
     void login() {
         QFETCH(TestSmtpServer::Options, server);
@@ -152,56 +195,58 @@ private Q_SLOTS:
     void structure_data() {
         QTest::addColumn<bool>("html");
         QTest::addColumn<bool>("attach");
-        QTest::addColumn<QString>("mimeType");
+        QTest::addColumn<QStringList>("multiparts");
         QTest::addColumn<QStringList>("partTypes");
 
         QTest::newRow("text alone: no multipart")
-            << false << false << "text/plain" << QStringList{"text/plain"};
-        QTest::newRow("text with attachment")
-            << false << true << "multipart/mixed" << QStringList{"text/plain", "application/pdf"};
-        QTest::newRow("html: html part, then empty plain part")
-            << true << false << "multipart/mixed" << QStringList{"text/html", "text/plain"};
-        QTest::newRow("html with attachment")
-            << true << true << "multipart/mixed" << QStringList{"text/html", "text/plain", "application/pdf"};
+            << false << false << QStringList() << QStringList{"text/plain"};
+        QTest::newRow("text with attachment") << false << true << QStringList{"multipart/mixed"}
+                                              << QStringList{"text/plain", "application/pdf"};
+        QTest::newRow("html: plain-text rendering, then the html, as alternatives")
+            << true << false << QStringList{"multipart/alternative"}
+            << QStringList{"text/plain", "text/html"};
+        QTest::newRow("html with attachment: the alternatives inside mixed")
+            << true << true << QStringList{"multipart/mixed", "multipart/alternative"}
+            << QStringList{"text/plain", "text/html", "application/pdf"};
     }
     void structure() {
         QFETCH(bool, html);
         QFETCH(bool, attach);
-        QFETCH(QString, mimeType);
+        QFETCH(QStringList, multiparts);
         QFETCH(QStringList, partTypes);
-        TestSmtpServer smtp;
-        START(smtp);
         const QByteArray bytes = fileBytes(70000);
-        MailRequest request = requestTo(smtp);
+        MailRequest request = baseRequest();
         request.html = html;
-        request.lines = html ? QStringList{QStringLiteral("<html><body>"), QStringLiteral("<p>Grüße</p>"),
-                                           QStringLiteral("</body></html>")}
-                             : QStringList{QStringLiteral("Grüße,"), QString(), QStringLiteral("Ende.")};
+        request.lines = html
+                            ? QStringList{QStringLiteral("<html><body>"), QStringLiteral("<h1>Grüße</h1>"),
+                                          QStringLiteral("<p>an <a href=\"https://example.test/a\">alle</a>"),
+                                          QStringLiteral("Kölner</p></body></html>")}
+                            : QStringList{QStringLiteral("Grüße,"), QString(), QStringLiteral("Ende.")};
         if (attach)
             request.attachmentPath = QStringLiteral("  ") + writeFile(QStringLiteral("report.pdf"), bytes);
-        SmtpSession session(testOptions());
-        QVERIFY(session.send(prepareMail(request)).sent);
-
-        const auto messages = smtp.messages();
-        QCOMPARE(messages.size(), 1);
-        const ParsedMail mail = ParsedMail::parse(messages[0].data);
-        QVERIFY(mail.valid);
-        QCOMPARE(mail.mimeType, mimeType);
+        Received received;
+        SEND_ONE(request, received);
+        const ParsedMail& mail = received.mail;
+        QCOMPARE(mail.multiparts, multiparts);
+        QCOMPARE(mail.mimeType, multiparts.value(0, QStringLiteral("text/plain")));
         QStringList types;
         for (const auto& part : mail.parts)
             types << part.mimeType;
         QCOMPARE(types, partTypes);
-        const ParsedMail::Part& first = mail.parts[0];
-        QCOMPARE(first.charset.toLower(), QStringLiteral("utf-8"));
-        // Umlauts go quoted-printable: the message on the wire is 7-bit, whatever the server supports.
-        QCOMPARE(first.transferEncoding.toLower(), QStringLiteral("quoted-printable"));
-        for (char c : messages[0].data)
-            QVERIFY2(uchar(c) < 0x80, "raw 8-bit byte in the message");
-        QCOMPARE(lines(first.text()), request.lines);
-        if (html) {
-            QCOMPARE(mail.parts[1].charset.toLower(), QStringLiteral("utf-8"));
-            QVERIFY(mail.parts[1].content.isEmpty());
+        // The text as typed: the only text part, or the HTML one.
+        const ParsedMail::Part& typed = mail.parts[html ? 1 : 0];
+        for (const ParsedMail::Part* part : {&mail.parts[0], &typed}) {
+            QCOMPARE(part->charset.toLower(), QStringLiteral("utf-8"));
+            // Umlauts go quoted-printable: the message on the wire is 7-bit, whatever the server supports.
+            QCOMPARE(part->transferEncoding.toLower(), QStringLiteral("quoted-printable"));
         }
+        for (char c : received.message.data)
+            QVERIFY2(uchar(c) < 0x80, "raw 8-bit byte in the message");
+        QCOMPARE(lines(typed.text()), request.lines);
+        // Beside the HTML, the same text as a reader sees it.
+        if (html)
+            QCOMPARE(lines(mail.parts[0].text()),
+                     (QStringList{"Grüße", "", "an alle (https://example.test/a) Kölner"}));
         if (attach) {
             const ParsedMail::Part& file = mail.parts.last();
             QCOMPARE(file.fileName, QStringLiteral("report.pdf"));
@@ -210,22 +255,66 @@ private Q_SLOTS:
         }
     }
 
+    // The plain-text alternative of an HTML message reads as the HTML shows.
+    void htmlAsPlainText_data() {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("heading and paragraphs, a blank line between")
+            << "<h1>Angebot</h1><p>Erster Absatz</p><p>Zweiter</p>"
+            << "Angebot\n\nErster Absatz\n\nZweiter";
+        QTest::newRow("line breaks stay lines, source breaks are blanks")
+            << "<p>Hallo Hans,<br>zweite\nZeile</p>"
+            << "Hallo Hans,\nzweite Zeile";
+        QTest::newRow("link: text, then the address")
+            << "Mehr <a href=\"https://example.test/p?a=1&amp;b=2\">hier</a>."
+            << "Mehr hier (https://example.test/p?a=1&b=2).";
+        QTest::newRow("link over formatted words")
+            << "<a href=\"https://example.test\"><b>fett</b> und <i>schräg</i></a> danach"
+            << "fett und schräg (https://example.test) danach";
+        QTest::newRow("two links side by side")
+            << "<a href=\"https://a.test\">A</a><a href=\"https://b.test\">B</a>"
+            << "A (https://a.test)B (https://b.test)";
+        QTest::newRow("link whose text is its address, mail address")
+            << "<a href=\"https://a.test\">https://a.test</a> <a href=\"mailto:x@a.test\">x@a.test</a>"
+            << "https://a.test x@a.test";
+        QTest::newRow("lists")
+            << "<ul><li>eins</li><li>zwei<ul><li>innen</li></ul></li></ul><ol><li>erst</li>"
+               "<li>dann</li></ol>"
+            << "- eins\n- zwei\n  - innen\n\n1. erst\n2. dann";
+        QTest::newRow("pre keeps its lines and blanks")
+            << "<p>Code:</p><pre>a  = 1\n  b</pre><p><tt>x</tt></p>"
+            << "Code:\n\na  = 1\n  b\n\nx";
+        QTest::newRow("entities, images left out") << "<p>&lt;Preis&gt; 5&nbsp;&euro; <img src=\"x.png\"></p>"
+                                                   << "<Preis> 5 €";
+        QTest::newRow("head and style not shown") << "<html><head><title>T</title><style>p { color: red "
+                                                     "}</style></head><body><p>Text</p></body></html>"
+                                                  << "Text";
+        QTest::newRow("empty paragraphs make one blank line") << "<p>a</p><p></p><p>&nbsp;</p><p>b</p>"
+                                                              << "a\n\nb";
+        QTest::newRow("table cells as lines") << "<table><tr><td>a</td><td>b</td></tr></table>"
+                                              << "a\nb";
+        QTest::newRow("no tags at all") << "Hallo Welt"
+                                        << "Hallo Welt";
+    }
+    void htmlAsPlainText() {
+        QFETCH(QString, html);
+        QFETCH(QString, text);
+        QCOMPARE(plainTextOfHtml(html), text);
+    }
+
     void headers() {
-        TestSmtpServer smtp;
-        START(smtp);
-        MailRequest request = requestTo(smtp);
+        MailRequest request = baseRequest();
         request.recipients = QStringLiteral("  Jürgen Müller <juergen@example.test>, b@example.test ");
         request.subject = QStringLiteral("  Grüße aus Köln – 5 € für „alle“  ");
         request.attachmentPath = writeFile(QStringLiteral("Übersicht März.txt"), "a;b\r\n");
-        SmtpSession session(testOptions());
-        QVERIFY(session.send(prepareMail(request)).sent);
-        const auto messages = smtp.messages();
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].sender, account);
-        QCOMPARE(messages[0].recipients, (QStringList{"juergen@example.test", "b@example.test"}));
+        Received received;
+        SEND_ONE(request, received);
+        const QByteArray& data = received.message.data;
+        QCOMPARE(received.message.sender, account);
+        QCOMPARE(received.message.recipients, (QStringList{"juergen@example.test", "b@example.test"}));
 
         // A mail program shows exactly what was typed, umlauts and all.
-        const ParsedMail mail = ParsedMail::parse(messages[0].data);
+        const ParsedMail& mail = received.mail;
         QCOMPARE(mail.subject, QStringLiteral("Grüße aus Köln – 5 € für „alle“"));
         QCOMPARE(mail.to.size(), 2);
         QCOMPARE(mail.to[0].name, QStringLiteral("Jürgen Müller"));
@@ -242,8 +331,8 @@ private Q_SLOTS:
         QCOMPARE(mail.parts.last().content, QByteArray("a;b\r\n"));
 
         // ...while the header block itself stays plain ASCII (RFC 2047 / 2231 encoded).
-        const int headerEnd = messages[0].data.indexOf("\r\n\r\n");
-        for (char c : messages[0].data.left(headerEnd))
+        const int headerEnd = data.indexOf("\r\n\r\n");
+        for (char c : data.left(headerEnd))
             QVERIFY2(uchar(c) < 0x80, "raw 8-bit byte in the headers");
     }
 
@@ -272,34 +361,28 @@ private Q_SLOTS:
         QFETCH(QString, user);
         QFETCH(QStringList, rcpts);
         QFETCH(QString, decodedSubject);
-        TestSmtpServer smtp;
-        START(smtp);
-        MailRequest request = requestTo(smtp);
+        MailRequest request = baseRequest();
         request.recipients = recipients;
         request.subject = subject;
         request.user = user;
-        SmtpSession session(testOptions());
-        session.send(prepareMail(request));
+        Received received;
+        SEND_ONE(request, received);
         // Neither a header nor an SMTP command can be started from inside a field.
-        const QStringList verbs = smtp.verbs();
-        for (const QString& verb : verbs)
+        for (const QString& verb : received.verbs)
             QVERIFY2(QStringList({"EHLO", "MAIL", "RCPT", "DATA", "QUIT"}).contains(verb), qPrintable(verb));
-        const auto messages = smtp.messages();
-        QCOMPARE(messages.size(), 1);
-        if (!rcpts.isEmpty()) QCOMPARE(messages[0].recipients, rcpts);
-        for (const auto& command : smtp.commands())
+        if (!rcpts.isEmpty()) QCOMPARE(received.message.recipients, rcpts);
+        for (const auto& command : received.commands)
             if (command.verb == QLatin1String("RCPT") || command.verb == QLatin1String("MAIL"))
                 QVERIFY2(QRegularExpression(QStringLiteral("^(TO|FROM):<[^<> ]*>( SIZE=\\d+)?$"))
                              .match(command.argument)
                              .hasMatch(),
                          qPrintable(command.argument));
-        for (const QString& line : ParsedMail::rawHeaderLines(messages[0].data)) {
+        for (const QString& line : ParsedMail::rawHeaderLines(received.message.data)) {
             QVERIFY2(!line.startsWith(QLatin1String("Bcc"), Qt::CaseInsensitive), qPrintable(line));
             QVERIFY2(!line.startsWith(QLatin1String("X-Injected"), Qt::CaseInsensitive), qPrintable(line));
         }
-        const ParsedMail mail = ParsedMail::parse(messages[0].data);
-        QCOMPARE(mail.subject, decodedSubject);
-        QVERIFY(!mail.headerNames.contains(QStringLiteral("X-Injected"), Qt::CaseInsensitive));
+        QCOMPARE(received.mail.subject, decodedSubject);
+        QVERIFY(!received.mail.headerNames.contains(QStringLiteral("X-Injected"), Qt::CaseInsensitive));
     }
 
     void recipientsList_data() {
@@ -314,18 +397,14 @@ private Q_SLOTS:
     void recipientsList() {
         QFETCH(QString, recipients);
         QFETCH(QStringList, rcpts);
-        TestSmtpServer smtp;
-        START(smtp);
-        MailRequest request = requestTo(smtp);
+        MailRequest request = baseRequest();
         request.recipients = recipients;
-        SmtpSession session(testOptions());
-        QVERIFY(session.send(prepareMail(request)).sent);
-        const auto messages = smtp.messages();
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].recipients, rcpts);
-        QCOMPARE(count(smtp.verbs(), QStringLiteral("RCPT")), rcpts.size());
-        QCOMPARE(count(smtp.verbs(), QStringLiteral("DATA")), 1);
-        QCOMPARE(ParsedMail::parse(messages[0].data).to.size(), rcpts.size());
+        Received received;
+        SEND_ONE(request, received);
+        QCOMPARE(received.message.recipients, rcpts);
+        QCOMPARE(count(received.verbs, QStringLiteral("RCPT")), rcpts.size());
+        QCOMPARE(count(received.verbs, QStringLiteral("DATA")), 1);
+        QCOMPARE(received.mail.to.size(), rcpts.size());
     }
 
     // Bodies arrive exactly: a text in another script still goes quoted-printable (its lines stay lines),
@@ -344,15 +423,11 @@ private Q_SLOTS:
     void bodyArrivesExactly() {
         QFETCH(QStringList, body);
         QFETCH(QString, encoding);
-        TestSmtpServer smtp;
-        START(smtp);
-        MailRequest request = requestTo(smtp);
+        MailRequest request = baseRequest();
         request.lines = body;
-        SmtpSession session(testOptions());
-        QVERIFY(session.send(prepareMail(request)).sent);
-        const auto messages = smtp.messages();
-        QCOMPARE(messages.size(), 1);
-        const ParsedMail mail = ParsedMail::parse(messages[0].data);
+        Received received;
+        SEND_ONE(request, received);
+        const ParsedMail& mail = received.mail;
         QCOMPARE(mail.parts.size(), 1);
         if (!encoding.isEmpty()) QCOMPARE(mail.parts[0].transferEncoding.toLower(), encoding);
         QCOMPARE(lines(mail.parts[0].text()), body);
@@ -361,17 +436,13 @@ private Q_SLOTS:
     // A saved mail attached as a file arrives byte for byte (a message type may not be base64-encoded, so it
     // goes as plain data).
     void attachedMailArrivesExactly() {
-        TestSmtpServer smtp;
-        START(smtp);
         const QByteArray eml("From: a@example.test\r\nSubject: Gr\xC3\xBC\xC3\x9F"
                              "e\r\n\r\nText \xFC\r\n.\r\n");
-        MailRequest request = requestTo(smtp);
+        MailRequest request = baseRequest();
         request.attachmentPath = writeFile(QStringLiteral("forwarded.eml"), eml);
-        SmtpSession session(testOptions());
-        QVERIFY(session.send(prepareMail(request)).sent);
-        const auto messages = smtp.messages();
-        QCOMPARE(messages.size(), 1);
-        const ParsedMail mail = ParsedMail::parse(messages[0].data);
+        Received received;
+        SEND_ONE(request, received);
+        const ParsedMail& mail = received.mail;
         QCOMPARE(mail.parts.size(), 2);
         QCOMPARE(mail.parts[1].fileName, QStringLiteral("forwarded.eml"));
         QCOMPARE(mail.parts[1].mimeType, QStringLiteral("application/octet-stream"));
@@ -402,6 +473,10 @@ private Q_SLOTS:
             << "to@example.test\r\nBcc: evil@example.test;" << QStringList() << "Bcc: evil@example.test";
         QTest::newRow("a group in one line")
             << "a@x.test, Friends: evil@example.test;" << QStringList() << "Friends: evil@example.test";
+        QTest::newRow("CR LF inside a quoted name")
+            << "\"Doe\r\nJohn\" <john@example.test>" << QStringList() << "\"Doe";
+        QTest::newRow("LF inside a quoted name")
+            << "\"Doe\nJohn\" <john@example.test>" << QStringList() << "\"Doe";
         QTest::newRow("a header after a line break")
             << "to@example.test\nX-Injected: yes" << QStringList() << "X-Injected: yes";
         QTest::newRow("separators only") << " ; , " << QStringList() << "No mail address";
@@ -436,6 +511,150 @@ private Q_SLOTS:
         QCOMPARE(ParsedMail::parse(messages[0].data).to.size(), rcpts.size());
         for (const QString& line : ParsedMail::rawHeaderLines(messages[0].data))
             QVERIFY2(!line.startsWith(QLatin1String("X-Injected"), Qt::CaseInsensitive), qPrintable(line));
+    }
+
+    // A local part beyond ASCII needs the server's SMTPUTF8 (and then goes with its parameter); where the
+    // server lacks it, the message fails before any of it leaves and says why. A domain beyond ASCII
+    // alone goes in its ASCII form and needs nothing.
+    void nonAsciiAddresses_data() {
+        QTest::addColumn<QString>("user"); // the account address, the sender
+        QTest::addColumn<QString>("recipients");
+        QTest::addColumn<bool>("offered");       // the server's SMTPUTF8
+        QTest::addColumn<QString>("error");      // empty: sent
+        QTest::addColumn<QStringList>("rcpts");  // as the server took them
+        QTest::addColumn<bool>("withParameter"); // MAIL FROM:<...> SMTPUTF8
+
+        const QString refused = QStringLiteral("Server does not accept non-ASCII addresses (SMTPUTF8): ");
+        QTest::newRow("local part, offered") << account << "Jörg Ähre <jörg@beispiel.de>" << true << ""
+                                             << QStringList{"jörg@beispiel.de"} << true;
+        QTest::newRow("local part, not offered") << account << "a@example.test, jörg@beispiel.de" << false
+                                                 << refused + "jörg@beispiel.de" << QStringList() << false;
+        QTest::newRow("domain only, not offered: its ASCII form")
+            << account << "Jörg <joerg@müller.example>" << false << ""
+            << QStringList{"joerg@xn--mller-kva.example"} << false;
+        QTest::newRow("domain only, offered: no parameter needed")
+            << account << "joerg@Müller.Example" << true << "" << QStringList{"joerg@xn--mller-kva.example"}
+            << false;
+        QTest::newRow("the sender's local part, offered")
+            << "jörg@müller.example"
+            << "to@example.test" << true << "" << QStringList{"to@example.test"} << true;
+        QTest::newRow("the sender's local part, not offered")
+            << "Jörg <jörg@müller.example>"
+            << "to@example.test" << false << refused + "jörg@xn--mller-kva.example" << QStringList() << false;
+        QTest::newRow("a domain without an ASCII form is no address")
+            << account << "a@" + QString(64, u'ä') + ".test" << true << "is not a mail address"
+            << QStringList() << false;
+    }
+    void nonAsciiAddresses() {
+        QFETCH(QString, user);
+        QFETCH(QString, recipients);
+        QFETCH(bool, offered);
+        QFETCH(QString, error);
+        QFETCH(QStringList, rcpts);
+        QFETCH(bool, withParameter);
+        TestSmtpServer::Options options;
+        options.smtpUtf8 = offered;
+        TestSmtpServer smtp(options);
+        START(smtp);
+        MailRequest request = requestTo(smtp);
+        request.user = user;
+        request.recipients = recipients;
+        const PreparedMail mail = prepareMail(request);
+        MailDelivery delivery;
+        delivery.setOptions(testOptions());
+        const DeliveryResult result = delivery.send(mail);
+        QCOMPARE(result.sent, error.isEmpty());
+        if (!error.isEmpty()) {
+            QVERIFY2(result.error.endsWith(error), qPrintable(result.error));
+            QCOMPARE(result.failure, DeliveryResult::Failure::NotSent);
+            QVERIFY2(!smtp.verbs().contains(QStringLiteral("MAIL")), qPrintable(smtp.verbs().join(' ')));
+            return;
+        }
+        const auto messages = smtp.messages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].recipients, rcpts);
+        // A mail program shows the domain as it was typed again.
+        QCOMPARE(ParsedMail::parse(messages[0].data).to.value(0).address,
+                 rcpts.value(0).replace(QLatin1String("xn--mller-kva"), QStringLiteral("müller")));
+        for (const auto& c : smtp.commands())
+            if (c.verb == QLatin1String("MAIL"))
+                QCOMPARE(c.argument.endsWith(QLatin1String(" SMTPUTF8")), withParameter);
+        // Without SMTPUTF8 the header block stays ASCII: a domain in its ASCII form, names RFC 2047-encoded.
+        const QByteArray head = messages[0].data.left(messages[0].data.indexOf("\r\n\r\n"));
+        if (!withParameter)
+            for (char c : head)
+                QVERIFY2(uchar(c) < 0x80, head.constData());
+    }
+
+    // A refused login is not tried again by the session on its own: providers lock an account after a
+    // few. It comes back at once for the same account, until close() or another account.
+    void refusedLoginIsKept_data() {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<bool>("loginRefused");
+        QTest::newRow("535") << "535 5.7.8 Authentication credentials invalid" << true;
+        QTest::newRow("534") << "534 5.7.9 Please log in with your web browser" << true;
+        QTest::newRow("530") << "530 5.7.0 Must issue a STARTTLS command first" << true;
+        QTest::newRow("454") << "454 4.7.0 Temporary authentication failure" << true;
+        QTest::newRow("504: the method, not the account")
+            << "504 5.5.4 Unrecognized authentication type" << false;
+    }
+    void refusedLoginIsKept() {
+        QFETCH(QString, reply);
+        QFETCH(bool, loginRefused);
+        TestSmtpServer::Options options = withAuth(Auth::Login);
+        options.refuseLogin = true;
+        options.refuseLoginReply = reply;
+        TestSmtpServer smtp(options);
+        START(smtp);
+        SmtpSession session(testOptions());
+        MailRequest request = requestTo(smtp);
+        request.password = password;
+        const DeliveryResult first = session.send(prepareMail(request));
+        QVERIFY(!first.sent);
+        QCOMPARE(first.failure, DeliveryResult::Failure::Refused);
+        QCOMPARE(first.serverReply, reply);
+        QCOMPARE(first.replyCode, reply.left(3).toInt());
+        QCOMPARE(first.loginRefused, loginRefused);
+        QCOMPARE(first.error, QStringLiteral("Login refused"));
+
+        request.recipients = QStringLiteral("next@example.test");
+        const DeliveryResult second = session.send(prepareMail(request));
+        QVERIFY(!second.sent);
+        QCOMPARE(second.serverReply, reply);
+        QCOMPARE(second.loginRefused, loginRefused);
+        QCOMPARE(smtp.logins().size(), loginRefused ? 1 : 2);
+        QCOMPARE(smtp.connectionCount(), loginRefused ? 1 : 2);
+        if (!loginRefused) return;
+
+        // Another password is another account: tried.
+        request.password = QStringLiteral("corrected");
+        QVERIFY(!session.send(prepareMail(request)).sent);
+        QCOMPARE(smtp.logins().size(), 2);
+        QCOMPARE(smtp.logins().last().password, QStringLiteral("corrected"));
+        // After close() the refusal is forgotten.
+        session.close();
+        QVERIFY(!session.send(prepareMail(request)).sent);
+        QCOMPARE(smtp.logins().size(), 3);
+        QCOMPARE(smtp.messages().size(), 0);
+    }
+
+    // A server that takes anything answers AUTH with 250: no login happened, and the text says so.
+    void loginAnsweredWithoutLogin() {
+        TestSmtpServer::Options options = withAuth(Auth::Login);
+        options.replies = QStringList{QStringLiteral("AUTH=250 2.0.0 OK")};
+        TestSmtpServer smtp(options);
+        START(smtp);
+        SmtpSession session(testOptions());
+        MailRequest request = requestTo(smtp);
+        request.password = password;
+        const DeliveryResult result = session.send(prepareMail(request));
+        QVERIFY(!result.sent);
+        QCOMPARE(result.error, QStringLiteral("login: unexpected reply 250 2.0.0 OK"));
+        QCOMPARE(result.failureText(), result.error);
+        QCOMPARE(result.failure, DeliveryResult::Failure::Protocol);
+        QCOMPARE(result.replyCode, 250);
+        QVERIFY(!result.loginRefused);
+        QVERIFY(!smtp.verbs().contains(QStringLiteral("MAIL")));
     }
 
     void reuseOneConnection() {
@@ -511,6 +730,91 @@ private Q_SLOTS:
         QCOMPARE(smtp.connectionCount(), before + 1);
     }
 
+    // The texts the client and the composer write themselves come in the language of the request or the
+    // options; a system's own text inside them stays as the system gives it.
+    void ownTexts_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("text"); // how the text begins; "%1" stands for the server's port
+        QTest::newRow("port, German") << 0 << "port"
+                                      << "'smtp' ist keine gültige ganze Zahl";
+        QTest::newRow("port, English") << 1 << "port"
+                                       << "'smtp' is not a valid integer value";
+        QTest::newRow("port range, German") << 0 << "port range"
+                                            << "'0' ist keine gültige Portnummer";
+        QTest::newRow("unreadable file, German") << 0 << "file"
+                                                 << "Datei \"/proc/self/mem\" kann nicht gelesen werden. ";
+        QTest::newRow("unreadable file, English") << 1 << "file"
+                                                  << "Cannot read file \"/proc/self/mem\". ";
+        QTest::newRow("no address, German") << 0 << "address"
+                                            << "\"hans\" ist keine Mailadresse";
+        QTest::newRow("no address, English") << 1 << "address"
+                                             << "\"hans\" is not a mail address";
+        QTest::newRow("no connection, German") << 0 << "connect"
+                                               << "Keine Verbindung zu 127.0.0.1:%1 möglich: ";
+        QTest::newRow("no connection, English") << 1 << "connect"
+                                                << "Cannot connect to 127.0.0.1:%1: ";
+        QTest::newRow("refused recipient, German") << 0 << "recipient"
+                                                   << "Empfänger abgelehnt";
+        QTest::newRow("refused recipient, English") << 1 << "recipient"
+                                                    << "Recipient refused";
+        QTest::newRow("no SMTPUTF8, German")
+            << 0 << "smtputf8"
+            << "Der Server nimmt keine Adressen mit Nicht-ASCII-Zeichen an (SMTPUTF8): jörg@beispiel.de";
+    }
+    void ownTexts() {
+        QFETCH(int, language);
+        QFETCH(QString, scenario);
+        QFETCH(QString, text);
+        TestSmtpServer::Options options;
+        options.refuseRecipients = QStringList{QStringLiteral("x@y.test")};
+        TestSmtpServer smtp(options);
+        START(smtp);
+        quint16 port = smtp.port();
+        if (scenario == QLatin1String("connect")) smtp.stop(); // nobody listens there now
+        MailRequest request = requestTo(smtp);
+        request.language = language;
+        if (scenario == QLatin1String("port")) request.port = QStringLiteral("smtp");
+        if (scenario == QLatin1String("port range")) request.port = QStringLiteral("0");
+        if (scenario == QLatin1String("file")) request.attachmentPath = QStringLiteral("/proc/self/mem");
+        if (scenario == QLatin1String("address")) request.recipients = QStringLiteral("hans");
+        if (scenario == QLatin1String("recipient")) request.recipients = QStringLiteral("x@y.test");
+        if (scenario == QLatin1String("smtputf8")) request.recipients = QStringLiteral("jörg@beispiel.de");
+        QString said;
+        try {
+            const PreparedMail mail = prepareMail(request);
+            SmtpOptions o = testOptions();
+            o.language = language;
+            MailDelivery delivery;
+            delivery.setOptions(o);
+            said = delivery.send(mail).error;
+        } catch (const AppError& e) {
+            said = e.text();
+        }
+        QVERIFY2(said.startsWith(text.arg(port)), qPrintable(said));
+    }
+
+    // A new language reaches a delivery whose worker and connection exist already.
+    void languageTakesEffectWithNextCall() {
+        MailRequest request = baseRequest();
+        {
+            TestSmtpServer smtp;
+            START(smtp);
+            request.port = QString::number(smtp.port());
+        }
+        MailDelivery delivery;
+        SmtpOptions o = testOptions();
+        for (int language : {0, 1, 0}) {
+            o.language = language;
+            delivery.setOptions(o);
+            const DeliveryResult result = delivery.send(prepareMail(request));
+            QCOMPARE(result.failure, DeliveryResult::Failure::Connection);
+            QVERIFY2(result.error.startsWith(language == 0 ? QLatin1String("Keine Verbindung zu 127.0.0.1:")
+                                                           : QLatin1String("Cannot connect to 127.0.0.1:")),
+                     qPrintable(result.error));
+        }
+    }
+
     void serverDown() {
         quint16 port;
         {
@@ -531,27 +835,67 @@ private Q_SLOTS:
         QVERIFY(!session.isOpen());
     }
 
-    void openConnectionKeepsItsHost() {
+    // A message whose account differs from the open connection's goes over a new connection made as it
+    // says: a changed port reaches the other server, a changed login name or password logs in anew.
+    void changedAccountOpensNewConnection_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("sent");           // the second message
+        QTest::addColumn<int>("connections");     // the first server's
+        QTest::addColumn<QStringList>("logins");  // "user:password" of every login the first server saw
+        QTest::addColumn<int>("stored");          // messages at the first server
+        QTest::addColumn<int>("storedElsewhere"); // ...and at the second
+
+        const QString first = account + QStringLiteral(":secret");
+        QTest::newRow("nothing changed: the connection goes on")
+            << QString() << QString() << true << 1 << QStringList{first} << 2 << 0;
+        QTest::newRow("blanks around the password change nothing")
+            << "password"
+            << " secret\t" << true << 1 << QStringList{first} << 2 << 0;
+        QTest::newRow("port: to the other server")
+            << "port" << QString() << true << 1 << QStringList{first} << 1 << 1;
+        QTest::newRow("host: a new connection")
+            << "host"
+            << "localhost" << true << 2 << QStringList{first, first} << 2 << 0;
+        QTest::newRow("password: a new login")
+            << "password"
+            << "other" << false << 2 << QStringList{first, account + QStringLiteral(":other")} << 1 << 0;
+        QTest::newRow("login name: a new login")
+            << "user"
+            << "new@example.test" << false << 2
+            << QStringList{first, QStringLiteral("new@example.test:secret")} << 1 << 0;
+    }
+    void changedAccountOpensNewConnection() {
+        QFETCH(QString, field);
+        QFETCH(QString, value);
+        QFETCH(bool, sent);
+        QFETCH(int, connections);
+        QFETCH(QStringList, logins);
+        QFETCH(int, stored);
+        QFETCH(int, storedElsewhere);
         TestSmtpServer smtp(withAuth(Auth::Login));
+        TestSmtpServer other(withAuth(Auth::Login));
         START(smtp);
+        START(other);
         SmtpSession session(testOptions());
         MailRequest request = requestTo(smtp);
         request.password = password;
         QVERIFY(session.send(prepareMail(request)).sent);
-        // Fields changed mid-run: the open connection goes on as it was made.
-        MailRequest moved = request;
-        moved.host = QStringLiteral("no-such-host.invalid");
-        moved.port = QStringLiteral("2525");
-        moved.password = QStringLiteral("other");
-        const DeliveryResult second = session.send(prepareMail(moved));
-        QVERIFY2(second.sent, qPrintable(second.error));
-        QCOMPARE(session.connectedAccount().host, QStringLiteral("127.0.0.1"));
-        QCOMPARE(smtp.connectionCount(), 1);
-        QCOMPARE(smtp.messages().size(), 2);
-        // Once closed, the next message goes where the fields now say.
-        session.close();
-        QVERIFY(!session.send(prepareMail(moved)).sent);
-        QCOMPARE(smtp.messages().size(), 2);
+        if (field == QLatin1String("port")) request.port = QString::number(other.port());
+        if (field == QLatin1String("host")) request.host = value;
+        if (field == QLatin1String("user")) request.user = value;
+        if (field == QLatin1String("password")) request.password = value;
+        const PreparedMail second = prepareMail(request);
+        const DeliveryResult result = session.send(second);
+        QCOMPARE(result.sent, sent);
+        if (sent) QCOMPARE(session.connectedAccount(), second.account);
+        QCOMPARE(smtp.connectionCount(), connections);
+        QStringList seen;
+        for (const TestSmtpServer::Login& login : smtp.logins())
+            seen << login.user + QLatin1Char(':') + login.password;
+        QCOMPARE(seen, logins);
+        QCOMPARE(smtp.messages().size(), stored);
+        QCOMPARE(other.messages().size(), storedElsewhere);
     }
 
     void startTls_data() {
@@ -563,32 +907,72 @@ private Q_SLOTS:
         QFETCH(QString, password);
         TestSmtpServer::Options options = withAuth(Auth::Login, !password.isEmpty());
         options.startTls = true;
-        TestSmtpServer smtp(options);
-        START(smtp);
-        MailRequest request = requestTo(smtp);
+        MailRequest request = baseRequest();
         request.password = password;
-        SmtpSession session(testOptions());
-        const DeliveryResult result = session.send(prepareMail(request));
-        QVERIFY2(result.sent, qPrintable(result.error));
-        const auto commands = smtp.commands();
-        QVERIFY(smtp.verbs().contains(QStringLiteral("STARTTLS")));
-        for (const auto& c : commands)
+        Received received;
+        SEND_ONE(request, received, options);
+        QVERIFY(received.verbs.contains(QStringLiteral("STARTTLS")));
+        for (const auto& c : received.commands)
             if (c.verb == QLatin1String("AUTH") || c.verb == QLatin1String("MAIL") ||
                 c.verb == QLatin1String("DATA"))
                 QVERIFY2(c.tls, qPrintable(c.verb + QLatin1String(" went out in clear")));
-        QCOMPARE(count(smtp.verbs(), QStringLiteral("AUTH")), password.isEmpty() ? 0 : 1);
+        QCOMPARE(count(received.verbs, QStringLiteral("AUTH")), password.isEmpty() ? 0 : 1);
     }
 
-    void untrustedCertificateFails() {
-        TestSmtpServer::Options options;
+    // A certificate is checked against the trusted CAs and the host's name, except on this machine's own
+    // loopback, where local mail bridges use certificates of their own making and nobody can listen in.
+    void certificates_data() {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("selfSigned");  // the server's certificate: its own, else the test CA's
+        QTest::addColumn<bool>("trustTestCa"); // else the system's store only
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("sent");
+        QTest::newRow("remote, signed by a trusted CA")
+            << "mail.example.test" << false << true << password << true;
+        QTest::newRow("remote, signed by an unknown CA")
+            << "mail.example.test" << false << false << QString() << false;
+        QTest::newRow("remote, self-signed") << "mail.example.test" << true << true << password << false;
+        QTest::newRow("127.0.0.1, self-signed: a local bridge")
+            << "127.0.0.1" << true << false << password << true;
+        QTest::newRow("localhost, self-signed") << "localhost" << true << false << QString() << true;
+        QTest::newRow("127.0.0.1, signed by an unknown CA")
+            << "127.0.0.1" << false << false << password << true;
+    }
+    void certificates() {
+        QFETCH(QString, host);
+        QFETCH(bool, selfSigned);
+        QFETCH(bool, trustTestCa);
+        QFETCH(QString, password);
+        QFETCH(bool, sent);
+        TestSmtpServer::Options options = withAuth(Auth::Login, !password.isEmpty());
         options.startTls = true;
+        options.selfSignedCertificate = selfSigned;
         TestSmtpServer smtp(options);
         START(smtp);
-        SmtpSession session; // the system's CA store only
-        const DeliveryResult result = session.send(prepareMail(requestTo(smtp)));
-        QVERIFY(!result.sent);
-        QVERIFY(!smtp.verbs().contains(QStringLiteral("MAIL")));
-        QVERIFY(!session.isOpen());
+        SmtpOptions o;
+        if (trustTestCa) o.caFile = TestSmtpServer::caFile();
+        o.redirects = {
+            {QStringLiteral("mail.example.test"), smtp.port(), QStringLiteral("127.0.0.1"), smtp.port()}};
+        SmtpSession session(o);
+        MailRequest request = requestTo(smtp);
+        request.host = host;
+        request.password = password;
+        const DeliveryResult result = session.send(prepareMail(request));
+        QCOMPARE(result.sent, sent);
+        if (!sent) {
+            QVERIFY2(result.error.startsWith(QLatin1String("TLS handshake failed: ")),
+                     qPrintable(result.error));
+            QCOMPARE(result.failure, DeliveryResult::Failure::Connection);
+            QVERIFY(!smtp.verbs().contains(QStringLiteral("AUTH")));
+            QVERIFY(!smtp.verbs().contains(QStringLiteral("MAIL")));
+            QVERIFY(!session.isOpen());
+            return;
+        }
+        // Encrypted all the same: the login and the message never travel in clear.
+        QCOMPARE(smtp.logins().size(), password.isEmpty() ? 0 : 1);
+        for (const auto& c : smtp.commands())
+            if (c.verb != QLatin1String("EHLO") && c.verb != QLatin1String("STARTTLS"))
+                QVERIFY2(c.tls, qPrintable(c.verb + QLatin1String(" went out in clear")));
     }
 
     void implicitTlsOnPort465() {
@@ -618,15 +1002,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("password");
         QTest::addColumn<bool>("sent");
         QTest::addColumn<bool>("loggedIn");
+        QTest::addColumn<bool>("startTlsRefused"); // the server offers STARTTLS but answers it with 454
 
         QTest::newRow("remote, no STARTTLS, password: refused before AUTH")
-            << "mail.example.test" << false << password << false << false;
+            << "mail.example.test" << false << password << false << false << false;
         QTest::newRow("remote, STARTTLS, password: login over TLS")
-            << "mail.example.test" << true << password << true << true;
+            << "mail.example.test" << true << password << true << true << false;
         QTest::newRow("remote, no STARTTLS, no password: nothing to protect")
-            << "mail.example.test" << false << QString() << true << false;
-        QTest::newRow("127.0.0.1, no STARTTLS, password") << "127.0.0.1" << false << password << true << true;
-        QTest::newRow("localhost, no STARTTLS, password") << "localhost" << false << password << true << true;
+            << "mail.example.test" << false << QString() << true << false << false;
+        QTest::newRow("127.0.0.1, no STARTTLS, password")
+            << "127.0.0.1" << false << password << true << true << false;
+        QTest::newRow("localhost, no STARTTLS, password")
+            << "localhost" << false << password << true << true << false;
+        QTest::newRow("remote, STARTTLS answered 454, no password: in clear")
+            << "mail.example.test" << true << QString() << true << false << true;
+        QTest::newRow("127.0.0.1, STARTTLS answered 454, password: in clear")
+            << "127.0.0.1" << true << password << true << true << true;
+        QTest::newRow("remote, STARTTLS answered 454, password: refused before AUTH")
+            << "mail.example.test" << true << password << false << false << true;
     }
     void passwordNeedsTlsOffLoopback() {
         QFETCH(QString, host);
@@ -634,8 +1027,11 @@ private Q_SLOTS:
         QFETCH(QString, password);
         QFETCH(bool, sent);
         QFETCH(bool, loggedIn);
+        QFETCH(bool, startTlsRefused);
         TestSmtpServer::Options options = withAuth(Auth::Login, false);
         options.startTls = serverTls;
+        if (startTlsRefused)
+            options.replies = QStringList{QStringLiteral("STARTTLS=454 4.7.0 TLS not available")};
         TestSmtpServer smtp(options);
         START(smtp);
         SmtpOptions o = testOptions();
@@ -648,10 +1044,15 @@ private Q_SLOTS:
         const DeliveryResult result = session.send(prepareMail(request));
         QCOMPARE(result.sent, sent);
         QCOMPARE(smtp.logins().size(), loggedIn ? 1 : 0);
+        QCOMPARE(smtp.verbs().contains(QStringLiteral("STARTTLS")), serverTls);
         if (!sent) {
             QVERIFY(!smtp.verbs().contains(QStringLiteral("AUTH")));
             QVERIFY(!smtp.verbs().contains(QStringLiteral("MAIL")));
+            if (startTlsRefused) QCOMPARE(result.serverReply, QStringLiteral("454 4.7.0 TLS not available"));
         }
+        if (sent && startTlsRefused)
+            for (const auto& c : smtp.commands())
+                QVERIFY2(!c.tls, qPrintable(c.verb));
     }
 
     void isLoopbackHost_data() {
@@ -740,13 +1141,13 @@ private Q_SLOTS:
             if (!server.startTls) QVERIFY(!session.isOpen());
         }
         request.recipients = QStringLiteral("second@example.test");
-        // The new connection is made from the fields as they stand now.
-        request.host = QStringLiteral("localhost");
+        // A connection found closed is made anew from the fields as they stand now.
+        if (waitForClose) request.host = QStringLiteral("localhost");
         const DeliveryResult result = session.send(prepareMail(request));
         QVERIFY2(result.sent, qPrintable(result.error + QLatin1Char(' ') + result.serverReply));
         if (retried >= 0) QCOMPARE(result.retried, retried == 1);
         QVERIFY(session.isOpen());
-        QCOMPARE(session.connectedAccount().host, QStringLiteral("localhost"));
+        QCOMPARE(session.connectedAccount().host, request.host);
         QCOMPARE(smtp.connectionCount(), 2);
         // Each message arrived exactly once.
         const auto messages = smtp.messages();
@@ -780,15 +1181,12 @@ private Q_SLOTS:
     }
     void attachmentPath() {
         QFETCH(QString, path);
-        TestSmtpServer smtp;
-        START(smtp);
-        MailRequest request = requestTo(smtp);
+        MailRequest request = baseRequest();
         request.attachmentPath = path;
-        SmtpSession session(testOptions());
-        QVERIFY(session.send(prepareMail(request)).sent);
-        const ParsedMail mail = ParsedMail::parse(smtp.messages().value(0).data);
-        QCOMPARE(mail.mimeType, QStringLiteral("text/plain"));
-        QCOMPARE(mail.parts.size(), 1);
+        Received received;
+        SEND_ONE(request, received);
+        QCOMPARE(received.mail.mimeType, QStringLiteral("text/plain"));
+        QCOMPARE(received.mail.parts.size(), 1);
     }
 
     void callerErrors_data() {

@@ -173,8 +173,6 @@ private Q_SLOTS:
         w->EditPatch->clear();
         w->SelHtml->setItemIndex(1);
         w->setMessageLines({QStringLiteral("<p>Zweite</p>")});
-        // The open connection stays where it was made.
-        w->EditHost->setText(QStringLiteral("no-such-host.invalid"));
         w->SendCurrentMail();
         QVERIFY(!w->State.SendFailed);
         VERIFY_PROMPTS(prompts);
@@ -192,10 +190,12 @@ private Q_SLOTS:
         QStringList types;
         for (const auto& part : second.parts)
             types << part.mimeType;
-        QCOMPARE(types, (QStringList{"text/html", "text/plain"}));
+        QCOMPARE(types, (QStringList{"text/plain", "text/html"}));
 
-        // Closed, the next message goes where the fields now say, and fails there.
+        // Closed, the next message goes where the fields now say, and fails there. (An account that
+        // differs from the open connection's takes effect at once too: tst_delivery.)
         w->IdSMTP->close();
+        w->EditHost->setText(QStringLiteral("no-such-host.invalid"));
         QVERIFY(!w->IdSMTP->isOpen());
         w->English1Click();
         prompts.expectError([](const ScriptedPrompts::Asked& a) {

@@ -190,7 +190,12 @@ private Q_SLOTS:
         SmtpSession session(testOptions());
         if (reused) QVERIFY(session.send(mailTo(smtp, {QStringLiteral("first@example.test")})).sent);
         const PreparedMail failing = mailTo(smtp, to, sender, "Subject: failing\r\n\r\nfailing\r\n");
+        QElapsedTimer clock;
+        clock.start();
         const DeliveryResult result = session.send(failing);
+        // No failure here waits: a server that waits for content is dropped at once, never told QUIT
+        // (which it would take as content, leaving the client to wait for an answer).
+        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(result.sent, sent);
         QCOMPARE(result.retried, retried);
         QVERIFY2(result.serverReply.startsWith(reply), qPrintable(result.serverReply));
@@ -261,6 +266,222 @@ private Q_SLOTS:
         QVERIFY2(elapsed >= 900 && elapsed < 1900, qPrintable(QString::number(elapsed)));
         QCOMPARE(smtp.messages().size(), stored);
         QCOMPARE(session.isOpen(), sent);
+    }
+
+    // What a failed message's result says beyond its texts, for the caller to decide what comes next.
+    void failureKinds_data() {
+        using Failure = DeliveryResult::Failure;
+        QTest::addColumn<Options>("server");
+        QTest::addColumn<QStringList>("to");
+        QTest::addColumn<int>("failure"); // DeliveryResult::Failure
+        QTest::addColumn<int>("replyCode");
+        QTest::addColumn<bool>("contentSent");
+        QTest::addColumn<QString>("error"); // how it begins
+
+        const QStringList refused{"x@y.test"};
+        Options o = offering(false, false);
+        o.refuseRecipients = refused;
+        QTest::newRow("refused recipient")
+            << o << refused << int(Failure::Refused) << 550 << false << "Recipient refused";
+        o = offering(true, true);
+        o.refuseContent = refused;
+        o.refuseContentReply = QStringLiteral("451 4.3.0 Try again later");
+        QTest::newRow("4xx after the content")
+            << o << refused << int(Failure::Refused) << 451 << true << "Message refused";
+        o = offering(true, false);
+        o.dropOn = QStringLiteral("MAIL");
+        QTest::newRow("connection dropped")
+            << o << refused << int(Failure::Connection) << 0 << false << "The server closed the connection";
+        o = offering(true, true);
+        o.dropAfterData = 1;
+        QTest::newRow("dropped after the content: it may be there")
+            << o << refused << int(Failure::Connection) << 0 << true << "The server closed the connection";
+        o = offering(true, false);
+        o.greeting421 = true;
+        QTest::newRow("421 greeting")
+            << o << refused << int(Failure::Refused) << 421 << false << "The server refused the connection";
+        o = offering(true, false);
+        o.floodReplyTo = QStringLiteral("RCPT");
+        QTest::newRow("a reply without end") << o << refused << int(Failure::Protocol) << 0 << false
+                                             << "The server's reply is too long (over 64 KB)";
+        o = offering(true, false);
+        o.replies = QStringList{QStringLiteral("MAIL=Welcome to our web server")};
+        QTest::newRow("not SMTP") << o << refused << int(Failure::Protocol) << 0 << false
+                                  << "The server's answer is not SMTP: \"Welcome to our web server\"";
+        o = offering(true, true);
+        o.sizeLimit = 10;
+        QTest::newRow("larger than the server takes")
+            << o << refused << int(Failure::NotSent) << 0 << false << "Message too large for the server";
+    }
+    void failureKinds() {
+        QFETCH(Options, server);
+        QFETCH(QStringList, to);
+        QFETCH(int, failure);
+        QFETCH(int, replyCode);
+        QFETCH(bool, contentSent);
+        QFETCH(QString, error);
+        TestSmtpServer smtp(server);
+        START(smtp);
+        SmtpSession session(testOptions(2));
+        const DeliveryResult result = session.send(mailTo(smtp, to));
+        QVERIFY(!result.sent);
+        QCOMPARE(int(result.failure), failure);
+        QCOMPARE(result.replyCode, replyCode);
+        QCOMPARE(result.contentSent, contentSent);
+        QVERIFY(!result.loginRefused);
+        QVERIFY2(result.error.startsWith(error), qPrintable(result.error));
+        QCOMPARE(result.failureText(), result.serverReply.isEmpty() ? result.error : result.serverReply);
+        QVERIFY(!session.isOpen());
+    }
+
+    // The server's reply as the caller keeps it: the code once, the lines joined.
+    void replyText_data() {
+        QTest::addColumn<Options>("server");
+        QTest::addColumn<QString>("reply");
+        for (const Mode& mode : modes) {
+            Options o = offering(mode.pipelining, mode.chunking);
+            o.refuseRecipients = QStringList{QStringLiteral("x@y.test")};
+            QTest::newRow(qPrintable(QStringLiteral("%1, one line").arg(mode.name)))
+                << o << "550 5.1.1 <x@y.test>: Recipient address rejected";
+            o.multilineRefusals = true;
+            QTest::newRow(qPrintable(QStringLiteral("%1, three lines").arg(mode.name)))
+                << o
+                << "550 5.1.1 <x@y.test>: Recipient address rejected Please check the address and try again";
+        }
+    }
+    void replyText() {
+        QFETCH(Options, server);
+        QFETCH(QString, reply);
+        TestSmtpServer smtp(server);
+        START(smtp);
+        SmtpSession session(testOptions());
+        const DeliveryResult result = session.send(mailTo(smtp, {QStringLiteral("x@y.test")}));
+        QVERIFY(!result.sent);
+        QCOMPARE(result.serverReply, reply);
+        QCOMPARE(result.replyCode, 550);
+    }
+
+    // Only the final reply decides, and a bare "250" (no text) is a yes.
+    void bareFinalReply() {
+        for (const Mode& mode : modes) {
+            Options o = offering(mode.pipelining, mode.chunking);
+            o.replies = QStringList{QStringLiteral("END=250")};
+            TestSmtpServer smtp(o);
+            START(smtp);
+            SmtpSession session(testOptions());
+            for (int i = 0; i < 2; ++i) {
+                const DeliveryResult result = session.send(mailTo(smtp, {QStringLiteral("to@example.test")}));
+                QVERIFY2(result.sent, qPrintable(QStringLiteral("%1: %2").arg(mode.name, result.error)));
+            }
+            QCOMPARE(smtp.messages().size(), 2);
+            QCOMPARE(smtp.connectionCount(), 1);
+        }
+    }
+
+    // A reply no command asked for shifts every later reply onto the wrong command: the message fails,
+    // never reported sent, and the connection goes. The next message goes out cleanly over a new one.
+    // (The stray comes with the last reply a group awaits, or with a reply it makes a wrong answer to
+    // DATA: one that comes alone after the verdict was read cannot be told from a real one without
+    // waiting.)
+    void strayReply_data() {
+        QTest::addColumn<Options>("server");
+        QTest::addColumn<QStringList>("to");
+        QTest::addColumn<int>("stored"); // the server may have taken the message all the same
+
+        const QStringList one{"to@example.test"};
+        const QStringList two{"to@example.test", "b@example.test"};
+        const auto row = [](const char* mode, const char* after, const QStringList& to, int stored,
+                            bool pipelining, bool chunking, const QStringList& refuseContent = {}) {
+            Options o = offering(pipelining, chunking);
+            o.strayReplyAfter = QString::fromLatin1(after);
+            o.refuseContent = refuseContent;
+            QTest::newRow(qPrintable(QStringLiteral("%1, stray after %2").arg(mode, after)))
+                << o << to << stored;
+        };
+        for (const char* after : {"MAIL", "RCPT", "DATA", "END"}) {
+            row("lock-step", after, one, QByteArray(after) == "END", false, false);
+            row("PIPELINING", after, one, QByteArray(after) == "END", true, false);
+        }
+        row("CHUNKING", "END", one, 1, true, true);
+        row("CHUNKING, two recipients", "RCPT#2", two, 0, true, true);
+        row("CHUNKING, two recipients", "END", two, 1, true, true);
+        // The case met in the wild: the stray taken for the verdict on content the server refused.
+        row("CHUNKING, content refused", "END", one, 0, true, true, one);
+    }
+    void strayReply() {
+        QFETCH(Options, server);
+        QFETCH(QStringList, to);
+        QFETCH(int, stored);
+        TestSmtpServer smtp(server);
+        START(smtp);
+        SmtpSession session(testOptions(2));
+        QElapsedTimer clock;
+        clock.start();
+        const DeliveryResult result = session.send(mailTo(smtp, to));
+        QVERIFY(!result.sent);
+        QCOMPARE(result.failure, DeliveryResult::Failure::Protocol);
+        QVERIFY2(result.error.startsWith(QLatin1String("The server sent a reply no command asked for: \"")) ||
+                     result.error.startsWith(QLatin1String("DATA: unexpected reply 250")),
+                 qPrintable(result.error));
+        QVERIFY(!session.isOpen());
+        // Dropped, not told QUIT: the server may be waiting for content.
+        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(smtp.messages().size(), stored);
+
+        const PreparedMail next = mailTo(smtp, {QStringLiteral("next@example.test")});
+        const DeliveryResult nextResult = session.send(next);
+        QVERIFY2(nextResult.sent, qPrintable(nextResult.error + QLatin1Char(' ') + nextResult.serverReply));
+        QCOMPARE(smtp.messages().size(), stored + 1);
+        QCOMPARE(smtp.messages().last().recipients, QStringList{"next@example.test"});
+        QCOMPARE(smtp.connectionCount(), 2);
+    }
+
+    // A message larger than the server's SIZE fails before any of it leaves, in every mode.
+    void sizeLimit_data() {
+        QTest::addColumn<Options>("server");
+        QTest::addColumn<int>("language");
+        QTest::addColumn<int>("limit"); // -1: exactly the message's size
+        QTest::addColumn<QString>("error");
+        const QString english =
+            QStringLiteral("Message too large for the server: 2,048 of at most 1,000 bytes");
+        for (const Mode& mode : modes) {
+            const Options o = offering(mode.pipelining, mode.chunking);
+            QTest::newRow(qPrintable(QStringLiteral("%1, over").arg(mode.name))) << o << 1 << 1000 << english;
+            QTest::newRow(qPrintable(QStringLiteral("%1, exactly at the limit").arg(mode.name)))
+                << o << 1 << -1 << QString();
+        }
+        QTest::newRow("German") << offering(true, true) << 0 << 1000
+                                << "Nachricht zu groß für den Server: 2.048 von höchstens 1.000 Bytes";
+        QTest::newRow("over 1,000,000") << offering(true, false) << 1 << 1000000 << QString();
+    }
+    void sizeLimit() {
+        QFETCH(Options, server);
+        QFETCH(int, language);
+        QFETCH(int, limit);
+        QFETCH(QString, error);
+        QByteArray data = "Subject: big\r\n\r\n";
+        while (data.size() < 2048)
+            data += QByteArray(62, 'x') + "\r\n";
+        data.truncate(2046);
+        data += "\r\n";
+        server.sizeLimit = limit < 0 ? int(data.size()) : limit;
+        TestSmtpServer smtp(server);
+        START(smtp);
+        SmtpOptions o = testOptions();
+        o.language = language;
+        SmtpSession session(o);
+        const DeliveryResult result =
+            session.send(mailTo(smtp, {QStringLiteral("to@example.test")}, account, data));
+        QCOMPARE(result.sent, error.isEmpty());
+        QCOMPARE(result.error, error);
+        if (error.isEmpty()) {
+            QCOMPARE(smtp.messages().value(0).data, data);
+            return;
+        }
+        QCOMPARE(result.failure, DeliveryResult::Failure::NotSent);
+        QVERIFY2(!smtp.verbs().contains(QStringLiteral("MAIL")), qPrintable(dialogueOf(smtp)));
+        // What fits still goes, over the same server.
+        QVERIFY(session.send(mailTo(smtp, {QStringLiteral("to@example.test")})).sent);
     }
 
     void closeDoesNotWaitForSilentServer() {

@@ -46,6 +46,17 @@ ParsedMail::Part readPart(GMimeObject* object) {
     return part;
 }
 
+// The leaf parts below `object` in order, nested multiparts opened.
+void addLeafParts(GMimeObject* object, QList<ParsedMail::Part>& parts) {
+    if (!GMIME_IS_MULTIPART(object)) {
+        parts << readPart(object);
+        return;
+    }
+    GMimeMultipart* multipart = GMIME_MULTIPART(object);
+    for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
+        addLeafParts(g_mime_multipart_get_part(multipart, i), parts);
+}
+
 } // namespace
 
 QString ParsedMail::Part::text() const {
@@ -78,13 +89,10 @@ ParsedMail ParsedMail::parse(const QByteArray& data) {
     GMimeObject* body = g_mime_message_get_mime_part(message);
     if (body) {
         mail.mimeType = readPart(body).mimeType;
-        if (GMIME_IS_MULTIPART(body)) {
-            GMimeMultipart* multipart = GMIME_MULTIPART(body);
-            for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
-                mail.parts << readPart(g_mime_multipart_get_part(multipart, i));
-        } else {
-            mail.parts << readPart(body);
-        }
+        addLeafParts(body, mail.parts);
+        for (GMimeObject* part = body; GMIME_IS_MULTIPART(part);
+             part = g_mime_multipart_get_part(GMIME_MULTIPART(part), 0))
+            mail.multiparts << readPart(part).mimeType;
     }
     g_object_unref(message);
     return mail;

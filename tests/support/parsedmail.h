@@ -29,7 +29,10 @@ struct ParsedMail {
     QString date;
     QString messageId;
     QString mimeType;  // of the whole message
-    QList<Part> parts; // leaf parts in order; one for a message without parts
+    QList<Part> parts; // leaf parts in order, nested multiparts opened; one for a message without parts
+    // The multipart types from the top down along the first parts: {"multipart/mixed",
+    // "multipart/alternative"} for an HTML message with an attachment.
+    QStringList multiparts;
 
     static ParsedMail parse(const QByteArray& data);
     // The raw header lines, unfolded, without the body.

@@ -23,6 +23,7 @@ GREETING_421 = "421 4.3.2 Service not available, closing transmission channel"
 SYNC_554 = "554 5.5.0 SMTP synchronization error"
 MAIL_421 = "421 4.3.2 Service shutting down, closing transmission channel"
 IDLE_421 = "421 4.4.2 Idle timeout, closing transmission channel"
+STRAY_250 = "250 2.0.0 EXTRA reply nobody asked for"
 # Commands after which a client must wait for the reply even when PIPELINING is offered (RFC 2920).
 GROUP_ENDS = {"EHLO", "HELO", "DATA", "QUIT", "STARTTLS", "AUTH", "NOOP", "VRFY", "EXPN"}
 
@@ -59,6 +60,8 @@ class Handler:
         if self.config.no_ehlo:
             return ["502 5.5.1 Error: command not implemented"]
         session.host_name = hostname
+        if self.config.auth_old_form:
+            responses = [r.replace("250-AUTH ", "250-AUTH=") for r in responses]
         extensions = []
         if self.config.pipelining:
             extensions.append("250-PIPELINING")
@@ -66,22 +69,34 @@ class Handler:
             extensions.append("250-CHUNKING")
         return responses[:-1] + extensions + responses[-1:]
 
+    def refusal(self, code, status, text):
+        """One line, or with --multiline-refusals three, each with the code and the enhanced status."""
+        if not self.config.multiline_refusals:
+            return "%s %s %s" % (code, status, text)
+        return "%s-%s %s\r\n%s-%s Please check the address\r\n%s %s and try again" % (
+            code, status, text, code, status, code, status)
+
     async def handle_MAIL(self, server, session, envelope, address, mail_options):
         if address.lower() in self.refused_senders:
-            return "550 5.7.1 <%s>: Sender address rejected" % address
+            return self.refusal(550, "5.7.1", "<%s>: Sender address rejected" % address)
         envelope.mail_from = address
         envelope.mail_options.extend(mail_options)
         return "250 2.1.0 OK"
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address.lower() in self.refused:
-            return "550 5.1.1 <%s>: Recipient address rejected" % address
+            return self.refusal(550, "5.1.1", "<%s>: Recipient address rejected" % address)
         envelope.rcpt_tos.append(address)
         return "250 2.1.5 OK"
 
     async def handle_DATA(self, server, session, envelope):
+        stray = ""
+        if self.config.stray_reply == "END":
+            self.config.stray_count += 1
+            if self.config.stray_count == self.config.stray_at:
+                stray = STRAY_250 + "\r\n"
         if any(r.lower() in self.refused_content for r in envelope.rcpt_tos):
-            return self.config.refuse_content_reply
+            return stray + self.config.refuse_content_reply
         name = self.record.save_message(envelope.original_content)
         server.messages_here += 1
         self.record.write(conn=server.conn_id, event="message", file=name, mail_from=envelope.mail_from,
@@ -98,7 +113,7 @@ class Handler:
             loop.call_later(0.05, server.close_quietly)
         if config.goodbye_after and server.messages_here >= config.goodbye_after:
             loop.call_later(0.05, server.say_goodbye)
-        return "250 2.0.0 OK queued as %s" % name
+        return stray + (self.config.accepted_reply or "250 2.0.0 OK queued as %s" % name)
 
 
 class RecordingSMTP(SMTP):
@@ -111,6 +126,7 @@ class RecordingSMTP(SMTP):
         self.conn_id = next(RecordingSMTP.connections)
         self.messages_here = 0
         self.greeted = False
+        self.stray_pending = False
         for name, method in list(self._smtp_methods.items()):
             self._smtp_methods[name] = self._recorded(name, method)
 
@@ -143,11 +159,20 @@ class RecordingSMTP(SMTP):
                 self.record.write(conn=self.conn_id, event="drop", cmd=name)
                 self.transport.abort()
                 return
+            if name in config.replies:
+                return await self.push(config.replies[name])
+            if name == config.flood_reply:
+                # Continuation lines without end, far beyond any real reply.
+                return await self.push("\r\n".join(["250-" + "x" * 70] * 1200 + ["250 end"]))
             for verb, after in (("MAIL", config.fail_mail_after), ("RCPT", config.fail_rcpt_after)):
                 if name == verb and after is not None and self.messages_here >= after:
                     await self.push(MAIL_421)
                     self.close_quietly()
                     return
+            # The stray reply goes in the same write as the command's own, so the client has both at once.
+            if name == config.stray_reply:
+                config.stray_count += 1
+                self.stray_pending = config.stray_count == config.stray_at
             return await method(arg)
         return run
 
@@ -193,6 +218,9 @@ class RecordingSMTP(SMTP):
                 return
             if self.config.delay and self.config.delay_on in ("GREETING", "ALL"):
                 await asyncio.sleep(self.config.delay)
+        if self.stray_pending:
+            self.stray_pending = False
+            status += "\r\n" + STRAY_250
         await super().push(status)
 
     def close_quietly(self):
@@ -214,7 +242,7 @@ def make_authenticator(config, record):
             password = auth_data.password.decode("utf-8", "replace")
         ok = (not config.refuse_login and login == config.user and password == config.password)
         record.write(conn=server.conn_id, auth=mechanism, login=login, password=password, ok=ok)
-        return AuthResult(success=ok, handled=False)
+        return AuthResult(success=ok, handled=False, message=None if ok else config.refuse_login_reply)
     return authenticate
 
 
@@ -228,6 +256,10 @@ def main():
     parser.add_argument("--user", default="user@example.test")
     parser.add_argument("--password", default="secret")
     parser.add_argument("--refuse-login", action="store_true", help="answer every login with 535")
+    parser.add_argument("--refuse-login-reply", default="535 5.7.8 Authentication credentials invalid",
+                        help="the reply to a refused login")
+    parser.add_argument("--auth-old-form", action="store_true",
+                        help="offer AUTH only in the old form AUTH=LOGIN")
     parser.add_argument("--starttls", action="store_true")
     parser.add_argument("--implicit-tls", action="store_true")
     parser.add_argument("--cert")
@@ -235,6 +267,20 @@ def main():
     parser.add_argument("--pipelining", action="store_true", help="offer PIPELINING (RFC 2920)")
     parser.add_argument("--chunking", action="store_true", help="offer CHUNKING (RFC 3030)")
     parser.add_argument("--no-ehlo", action="store_true", help="answer EHLO with 502: HELO only")
+    parser.add_argument("--smtputf8", action="store_true", help="offer SMTPUTF8 (RFC 6531)")
+    parser.add_argument("--size-limit", type=int, default=None,
+                        help="the SIZE limit offered and kept (0: none offered; default aiosmtpd's 32 MB)")
+    parser.add_argument("--multiline-refusals", action="store_true",
+                        help="refuse senders and recipients with three-line replies")
+    parser.add_argument("--stray-reply", default="",
+                        help="VERB[#N]: after answering the command the Nth time (default the first) in the "
+                             "server's life send a 250 no command asked for, in the same write (END: before the "
+                             "end of data's reply)")
+    parser.add_argument("--reply", action="append", default=[],
+                        help="VERB=TEXT: answer the command with TEXT (a line break in it starts a new line) "
+                             "instead of handling it; END=TEXT for the end of data's reply to a stored message")
+    parser.add_argument("--flood-reply", default="",
+                        help="answer this command with 85 KB of continuation lines")
     parser.add_argument("--refuse-rcpt", action="append", default=[], help="answer RCPT for it with 550")
     parser.add_argument("--refuse-sender", action="append", default=[], help="answer MAIL for it with 550")
     parser.add_argument("--refuse-content", action="append", default=[],
@@ -263,6 +309,14 @@ def main():
     config = parser.parse_args()
     config.delay_on = config.delay_on.upper()
     config.drop_on = config.drop_on.upper()
+    verb, _, nth = config.stray_reply.upper().partition("#")
+    config.stray_reply, config.stray_at, config.stray_count = verb, int(nth or 1), 0
+    config.flood_reply = config.flood_reply.upper()
+    config.replies = {}
+    for item in config.reply:
+        verb, _, text = item.partition("=")
+        config.replies[verb.upper()] = text.replace("\n", "\r\n")
+    config.accepted_reply = config.replies.pop("END", None)
 
     warnings.simplefilter("ignore")
     logging.getLogger("mail.log").setLevel(logging.CRITICAL)
@@ -273,7 +327,10 @@ def main():
         tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         tls.load_cert_chain(config.cert, config.key)
 
-    kwargs = dict(hostname="tarnel-test-smtp", ident="Tarnel test SMTP", decode_data=False)
+    kwargs = dict(hostname="tarnel-test-smtp", ident="Tarnel test SMTP", decode_data=False,
+                  enable_SMTPUTF8=config.smtputf8)
+    if config.size_limit is not None:
+        kwargs["data_size_limit"] = config.size_limit
     if config.starttls:
         kwargs["tls_context"] = tls
     if config.auth != "none":

@@ -1,10 +1,13 @@
 #pragma once
 
-// A test of a window library gets a QApplication; a test of a logic library, which links no widgets, a
-// QCoreApplication.
-#ifdef QT_WIDGETS_LIB
+// A test of a window library gets a QApplication; a test that links Qt Gui (HTML messages are read with
+// its rich-text reader) a QGuiApplication; a test of any other logic library a QCoreApplication.
+#if defined(QT_WIDGETS_LIB)
 #include <QApplication>
 using TestApplication = QApplication;
+#elif defined(QT_GUI_LIB)
+#include <QGuiApplication>
+using TestApplication = QGuiApplication;
 #else
 #include <QCoreApplication>
 using TestApplication = QCoreApplication;

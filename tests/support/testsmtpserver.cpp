@@ -17,7 +17,7 @@
 namespace {
 
 struct Certificates {
-    QString ca, cert, key, error;
+    QString ca, cert, key, selfSignedCert, selfSignedKey, error;
 };
 
 bool runOpenssl(const QString& folder, const QStringList& arguments, QString* error) {
@@ -70,11 +70,25 @@ const Certificates& certificates() {
                         QStringLiteral("-CAkey"), QStringLiteral("ca.key"), QStringLiteral("-CAcreateserial"),
                         QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-copy_extensions"),
                         QStringLiteral("copy"), QStringLiteral("-out"), QStringLiteral("server.pem")},
+                       &c.error) &&
+            // What a local mail bridge makes for itself: right names, nobody's signature.
+            runOpenssl(folder,
+                       QStringList{QStringLiteral("req"), QStringLiteral("-x509")}
+                           << ec
+                           << QStringList{QStringLiteral("-keyout"), QStringLiteral("self.key"),
+                                          QStringLiteral("-out"), QStringLiteral("self.pem"),
+                                          QStringLiteral("-days"), QStringLiteral("2"),
+                                          QStringLiteral("-subj"), QStringLiteral("/CN=localhost"),
+                                          QStringLiteral("-addext"),
+                                          QStringLiteral("subjectAltName=DNS:localhost,DNS:mail.example.test,"
+                                                         "IP:127.0.0.1")},
                        &c.error);
         if (ok) {
             c.ca = folder + QStringLiteral("/ca.pem");
             c.cert = folder + QStringLiteral("/server.pem");
             c.key = folder + QStringLiteral("/server.key");
+            c.selfSignedCert = folder + QStringLiteral("/self.pem");
+            c.selfSignedKey = folder + QStringLiteral("/self.key");
         }
         return c;
     }();
@@ -111,6 +125,8 @@ bool TestSmtpServer::start() {
         arguments << QStringLiteral("--user") << o.user << QStringLiteral("--password") << o.password;
     }
     if (o.refuseLogin) arguments << QStringLiteral("--refuse-login");
+    arguments << QStringLiteral("--refuse-login-reply") << o.refuseLoginReply;
+    if (o.authOldForm) arguments << QStringLiteral("--auth-old-form");
     if (o.startTls || o.implicitTls) {
         const Certificates& c = certificates();
         if (c.ca.isEmpty()) {
@@ -118,11 +134,19 @@ bool TestSmtpServer::start() {
             return false;
         }
         arguments << (o.startTls ? QStringLiteral("--starttls") : QStringLiteral("--implicit-tls"))
-                  << QStringLiteral("--cert") << c.cert << QStringLiteral("--key") << c.key;
+                  << QStringLiteral("--cert") << (o.selfSignedCertificate ? c.selfSignedCert : c.cert)
+                  << QStringLiteral("--key") << (o.selfSignedCertificate ? c.selfSignedKey : c.key);
     }
     if (o.pipelining) arguments << QStringLiteral("--pipelining");
     if (o.chunking) arguments << QStringLiteral("--chunking");
     if (o.noEhlo) arguments << QStringLiteral("--no-ehlo");
+    if (o.smtpUtf8) arguments << QStringLiteral("--smtputf8");
+    if (o.sizeLimit >= 0) arguments << QStringLiteral("--size-limit") << QString::number(o.sizeLimit);
+    if (o.multilineRefusals) arguments << QStringLiteral("--multiline-refusals");
+    if (!o.strayReplyAfter.isEmpty()) arguments << QStringLiteral("--stray-reply") << o.strayReplyAfter;
+    for (const QString& reply : o.replies)
+        arguments << QStringLiteral("--reply") << reply;
+    if (!o.floodReplyTo.isEmpty()) arguments << QStringLiteral("--flood-reply") << o.floodReplyTo;
     for (const QString& r : o.refuseRecipients)
         arguments << QStringLiteral("--refuse-rcpt") << r;
     for (const QString& r : o.refuseSenders)

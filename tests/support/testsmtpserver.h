@@ -22,13 +22,28 @@ public:
         QString user = QStringLiteral("user@example.test");
         QString password = QStringLiteral("secret");
         bool refuseLogin = false;
+        QString refuseLoginReply = QStringLiteral("535 5.7.8 Authentication credentials invalid");
+        bool authOldForm = false; // offer AUTH only as "AUTH=LOGIN"
         bool startTls = false;
         bool implicitTls = false;
+        // A certificate of the server's own making, signed by no CA the tests trust (for localhost,
+        // 127.0.0.1 and mail.example.test).
+        bool selfSignedCertificate = false;
         // Extensions offered. A client that talks ahead of the server's replies where it may not (no
         // PIPELINING, or after a command that ends a group) gets "554 SMTP synchronization error".
         bool pipelining = true;
         bool chunking = false;
         bool noEhlo = false; // answer EHLO with 502: HELO only
+        bool smtpUtf8 = false;
+        int sizeLimit = -1;             // the SIZE offered and kept; 0: none offered; -1: aiosmtpd's 32 MB
+        bool multilineRefusals = false; // refused senders and recipients get three-line replies
+        // "VERB" or "VERB#N": after answering the command the first (Nth) time in the server's life a 250
+        // nobody asked for, in the same write ("END": before the end of data's reply).
+        QString strayReplyAfter;
+        // "VERB=TEXT": the command answered with TEXT ("\n" starts a new line) instead of being handled;
+        // "END=TEXT": the reply to a stored message.
+        QStringList replies;
+        QString floodReplyTo; // answered with 85 KB of continuation lines
         QStringList refuseRecipients;
         QStringList refuseSenders; // MAIL FROM answered with 550
         QStringList refuseContent; // the end of a message to one of them answered with refuseContentReply
