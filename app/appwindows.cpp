@@ -2,6 +2,7 @@
 
 #include "app/aboutbox.h"
 #include "app/formnewmail.h"
+#include "app/sendingoptionswindow.h"
 #include "core/help.h"
 #include "import/formimport.h"
 #include "recipients/formgrid.h"
@@ -22,11 +23,16 @@ AppWindows::AppWindows(Prompts& prompts)
       AboutBox(new TAboutBox(prompts, FormNewMail.get())),
       FormGrid(new TFormGrid(prompts, FormNewMail.get())),
       FormLoeschen(new TFormLoeschen(prompts, FormNewMail.get())),
-      FormImport(new TFormImport(prompts, FormNewMail.get())) {
+      FormImport(new TFormImport(prompts, FormNewMail.get())),
+      FormSendingOptions(new SendingOptionsWindow(prompts, FormNewMail.get())) {
     FormNewMail->AboutBox = AboutBox;
     FormNewMail->FormGrid = FormGrid;
     FormNewMail->FormLoeschen = FormLoeschen;
     FormNewMail->FormImport = FormImport;
+    FormNewMail->FormSendingOptions = FormSendingOptions;
+    FormSendingOptions->ShowHelp = [main = FormNewMail.get()] {
+        main->ShowHelp(QStringLiteral("sendingoptions"));
+    };
     FormGrid->FormLoeschen = FormLoeschen;
     FormGrid->ShowImportWindow = [import = FormImport](RecipientTableModel& table, int language) {
         import->Language = language;

@@ -8,6 +8,7 @@ class TFormGrid;
 class TFormImport;
 class TFormLoeschen;
 class TFormNewMail;
+class SendingOptionsWindow;
 
 // Names the application (the name message boxes are titled with, and the version). No display name is set:
 // the window system would append it to every window title ("Tarnel x64 — Tarnel").
@@ -24,4 +25,5 @@ struct AppWindows {
     TFormGrid* FormGrid = nullptr;
     TFormLoeschen* FormLoeschen = nullptr;
     TFormImport* FormImport = nullptr;
+    SendingOptionsWindow* FormSendingOptions = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "app/aboutbox.h"
 #include "app/rundisplay.h"
+#include "app/sendingoptionswindow.h"
 #include "core/apperror.h"
 #include "core/blank.h"
 #include "core/help.h"
@@ -78,6 +79,7 @@ void TFormNewMail::bindCommands() {
         {"ToolButton16", &TFormNewMail::BitBtnHelpClick},
         {"ToolButton13", &TFormNewMail::ToolButton13Click},
         {"ToolButton18", &TFormNewMail::ToolButton18Click},
+        {"ToolButton20", &TFormNewMail::ToolButton20Click},
     };
     for (const auto& [name, operation] : buttons)
         connect(ToolBar1->findChild<QToolButton*>(QLatin1String(name)), &QAbstractButton::clicked, this,
@@ -168,6 +170,7 @@ void TFormNewMail::ApplyLanguage() {
     State.Texts = messageTextsFor(State.Language);
     State.HelpFile = programFilesFolderPath() + helpFileName(State.Language);
     setInterfaceLanguage(State.Language);
+    IdSMTP->setLanguage(State.Language);
     // Qt's own texts (message-box buttons, dialogs, key names in the hints) follow where installed.
     m_qtTexts.use(State.Texts.QtTranslationLocale);
     applyControlTexts(this, State.Language);
@@ -304,6 +307,11 @@ void TFormNewMail::BitBtnSaveSenderClick() {
     BitBtn4Click();
     SaveSettings();
     PanelMessage->setText(State.Texts.MsgSettingsSaved);
+}
+
+void TFormNewMail::ToolButton20Click() {
+    FormSendingOptions->Language = State.Language;
+    FormSendingOptions->exec();
 }
 
 void TFormNewMail::BitBtnAboutClick() {

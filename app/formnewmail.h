@@ -19,6 +19,7 @@
 class MailDelivery;
 class MainWindowRunDisplay;
 class QTimer;
+class SendingOptionsWindow;
 class TAboutBox;
 class TFormGrid;
 class TFormImport;
@@ -40,6 +41,7 @@ public:
     TFormGrid* FormGrid = nullptr;
     TFormLoeschen* FormLoeschen = nullptr;
     TFormImport* FormImport = nullptr;
+    SendingOptionsWindow* FormSendingOptions = nullptr;
 
     // Opens a file or web address with the desktop's handler; tests replace it to see what was opened.
     std::function<bool(const QUrl&)> OpenUrl;
@@ -85,6 +87,8 @@ public:
     void BitBtnHelpClick();
     void ToolButton13Click();
     void ToolButton18Click();
+    // Sending options: caps and habits for the next run.
+    void ToolButton20Click();
     // A file dropped onto the window: the first local file of the drop is loaded into Memo2.
     void DropFiles(const QList<QUrl>& urls);
     // Opens the current help file; an empty anchor shows its table of contents.

@@ -50,6 +50,8 @@ void TFormNewMail::RunMailing() {
     setup.account = accountFields();
     setup.unattended = State.ScheduleArmed;
     setup.texts = State.Texts;
+    setup.language = State.Language;
+    setup.options = loadSendingOptions();
     setup.now = [this] { return now(); };
     setup.writeBackIntervalMs = WriteBackIntervalMs;
     State.MailingReport.clear();
@@ -103,6 +105,7 @@ void TFormNewMail::SendCurrentMail() {
     State.SendFailed = false;
     MailRequest request;
     request.setAccount(accountFields());
+    request.language = State.Language;
     request.recipients = trimBlank(EditMail->text());
     request.subject = trimBlank(EditSubject->text());
     request.lines = messageLines();

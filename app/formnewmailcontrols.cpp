@@ -151,6 +151,8 @@ void FormNewMailControls::setupToolBar(QWidget* form) {
         {"ToolButton13", "update", "Ctrl+Shift+U"},
         {"ToolButton17", nullptr, nullptr},
         {"ToolButton18", "quit", "Ctrl+Q"},
+        {"ToolButton21", nullptr, nullptr},
+        {"ToolButton20", "sendingoptions", "Ctrl+,"},
     };
     for (const Button& b : buttons) {
         if (!b.icon) {

@@ -20,7 +20,8 @@ public:
         } catch (const std::exception& e) {
             QMessageBox::critical(activeWindow(), applicationDisplayName(), QString::fromLocal8Bit(e.what()));
         } catch (...) {
-            QMessageBox::critical(activeWindow(), applicationDisplayName(), unknownErrorText(interfaceLanguage()));
+            QMessageBox::critical(activeWindow(), applicationDisplayName(),
+                                  unknownErrorText(interfaceLanguage()));
         }
         return false;
     }

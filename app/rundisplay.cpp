@@ -88,7 +88,11 @@ void MainWindowRunDisplay::showDelivery(const DeliveryResult& result) {
 
 void MainWindowRunDisplay::reportDeliveryError(const DeliveryResult& result) {
     paint(); // the box names no recipient: the fields behind it must
-    m_window.prompts().error(MailingRun::errorBoxText(m_window.State.Texts.MsgMailError, result));
+    const MessageTexts& texts = m_window.State.Texts;
+    // A refused login ends the run: its box says so; any other failure gets the delivery error box.
+    m_window.prompts().error(
+        result.loginRefused ? texts.MsgLoginRefused.arg(result.failureText().section(QLatin1Char('\n'), 0, 0))
+                            : MailingRun::errorBoxText(texts.MsgMailError, result));
 }
 
 void MainWindowRunDisplay::showStatus(const QString& text, Tone tone) {

@@ -30,6 +30,12 @@ MessageTexts germanTexts() {
     t.StatusConnected = QStringLiteral("Verbunden");
     t.StatusOffline = QStringLiteral("Offline");
     t.QtTranslationLocale = QStringLiteral("de_DE");
+    t.MsgSkippedAsk = QStringLiteral(" (%1 bereits versendete werden ausgelassen)");
+    t.MsgSkippedDone = QStringLiteral(" %1 bereits versendete ausgelassen.");
+    t.MsgNextMailIn = QStringLiteral("Nächste Mail in %1 s");
+    t.MsgRunLimitReached = QStringLiteral(" Limit pro Lauf erreicht.");
+    t.MsgRetryAt = QStringLiteral("%1 Nächster Versuch um %2.");
+    t.MsgLoginRefused = QStringLiteral("Anmeldung abgelehnt: %1");
     return t;
 }
 
@@ -56,6 +62,12 @@ MessageTexts englishTexts() {
     t.MsgAddressNotOpened = QStringLiteral("The address could not be opened:\n%1");
     t.StatusConnected = QStringLiteral("Connected");
     t.StatusOffline = QStringLiteral("Offline");
+    t.MsgSkippedAsk = QStringLiteral(" (%1 already sent are skipped)");
+    t.MsgSkippedDone = QStringLiteral(" %1 already sent skipped.");
+    t.MsgNextMailIn = QStringLiteral("Next mail in %1 s");
+    t.MsgRunLimitReached = QStringLiteral(" Limit per run reached.");
+    t.MsgRetryAt = QStringLiteral("%1 Next try at %2.");
+    t.MsgLoginRefused = QStringLiteral("Login refused: %1");
     return t;
 }
 
@@ -138,6 +150,7 @@ const std::vector<ControlText>& mainWindowControlTexts() {
         {"ToolButton15", K::Hint, QStringLiteral("Über Tarnel"), QStringLiteral("About Tarnel...")},
         {"ToolButton16", K::Hint, QStringLiteral("Hilfe"), QStringLiteral("Help")},
         {"ToolButton18", K::Hint, QStringLiteral("Beenden"), QStringLiteral("Quit")},
+        {"ToolButton20", K::Hint, QStringLiteral("Versandoptionen"), QStringLiteral("Sending options")},
         {"ToolButton19", K::Hint, QStringLiteral("Textdatei im Messagefeld öffnen"),
          QStringLiteral("Open tex file")},
         {"ToolButtonCheck", K::Hint, QStringLiteral("Prüfe Onlineverbindung"),
@@ -148,6 +161,34 @@ const std::vector<ControlText>& mainWindowControlTexts() {
         {"Label10", K::Caption, QStringLiteral("Uhrzeit"), QStringLiteral("Time")},
     };
     return table;
+}
+
+SendingOptionsTexts sendingOptionsTexts(int language) {
+    if (isGerman(language))
+        return {QStringLiteral("Versandoptionen"),
+                QStringLiteral("Höchstens Mails pro Minute:"),
+                QStringLiteral("Höchstens Mails pro Lauf:"),
+                QStringLiteral("ohne Grenze"),
+                QStringLiteral("Bereits versendete Zeilen auslassen"),
+                QStringLiteral("Bei vorübergehenden Fehlern später erneut versuchen"),
+                QStringLiteral("Anbieter begrenzen, was ein Konto senden darf, und sperren es bei "
+                               "Überschreitung (z. B. Microsoft 365: 30 Mails pro Minute, Google Workspace: "
+                               "2.000 pro Tag). Die Optionen gelten ab dem nächsten Mailing."),
+                QStringLiteral("OK"),
+                QStringLiteral("Abbrechen"),
+                QStringLiteral("Die Versandoptionen konnten nicht gespeichert werden:\n%1")};
+    return {QStringLiteral("Sending options"),
+            QStringLiteral("At most mails per minute:"),
+            QStringLiteral("At most mails per run:"),
+            QStringLiteral("no limit"),
+            QStringLiteral("Skip lines already sent"),
+            QStringLiteral("Try again later after a temporary failure"),
+            QStringLiteral("Providers cap what an account may send and lock it when the cap is hit (e.g. "
+                           "Microsoft 365: 30 mails a minute, Google Workspace: 2,000 a day). The options "
+                           "take effect with the next mailing."),
+            QStringLiteral("OK"),
+            QStringLiteral("Cancel"),
+            QStringLiteral("The sending options could not be stored:\n%1")};
 }
 
 AboutBoxTexts aboutBoxTexts(int language) {

@@ -54,7 +54,29 @@ struct MessageTexts {
     // Qt's own texts (message-box buttons, dialogs) in this language: the translation's locale, empty for
     // Qt's built-in English.
     QString QtTranslationLocale;
+    // The sending options at work in a run. %1 is a number, %2 a time of day.
+    QString MsgSkippedAsk;      // after the start question: how many already sent lines are left out
+    QString MsgSkippedDone;     // after the result
+    QString MsgNextMailIn;      // waiting for the per-minute cap
+    QString MsgRunLimitReached; // after the result
+    QString MsgRetryAt;         // %1 is the server's reply (or the connection error)
+    QString MsgLoginRefused;    // %1 is the server's reply
 };
+
+// The sending options window's texts.
+struct SendingOptionsTexts {
+    QString caption;
+    QString perMinute;
+    QString perRun;
+    QString noLimit; // shown in a number field at 0
+    QString skipSent;
+    QString retry;
+    QString explanation;
+    QString ok;
+    QString cancel;
+    QString notStored; // the options file could not be written; %1 is its path
+};
+SendingOptionsTexts sendingOptionsTexts(int language);
 
 MessageTexts messageTextsFor(int language);
 

@@ -76,6 +76,16 @@ void MailDelivery::setOptions(const SmtpOptions& options) {
     worker->post([worker, options] { worker->session.setOptions(options); });
 }
 
+void MailDelivery::setLanguage(int language) {
+    m_language = language;
+    Worker* worker = m_worker.get();
+    worker->post([worker, language] {
+        SmtpOptions options = worker->session.options();
+        options.language = language;
+        worker->session.setOptions(options);
+    });
+}
+
 SmtpAccount MailDelivery::connectedAccount() const {
     std::lock_guard<std::mutex> lock(m_worker->stateMutex);
     return m_worker->account;

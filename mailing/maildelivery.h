@@ -23,6 +23,8 @@ public:
 
     // Takes effect with the next call; the language too (see SmtpOptions).
     void setOptions(const SmtpOptions& options);
+    // The language of the texts the client writes itself, keeping the other options; with the next call.
+    void setLanguage(int language);
 
     // Sends one message and returns once the server has answered or given up. Must not be called while
     // another call is in progress (see isBusy()); such a call fails at once without touching the connection.

@@ -8,11 +8,35 @@
 #include "mailing/mailcomposer.h"
 #include "mailing/maildelivery.h"
 
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
+
+// The waits before the next try of a line after a temporary failure, in minutes: an hour in all at most.
+constexpr int kRetryMinutes[] = {1, 2, 4, 8, 15, 15, 15};
+
+// A refusal the server may lift (4xx: busy, greylisting, a cap for now), or a connection lost before any
+// byte of the message had left: a new try cannot deliver it twice.
+bool isTemporary(const DeliveryResult& result) {
+    if (result.loginRefused) return false;
+    if (result.replyCode >= 400 && result.replyCode < 500) return true;
+    return result.failure == DeliveryResult::Failure::Connection && !result.contentSent;
+}
+
+void pauseInEventLoop(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+QString firstLine(const QString& text) {
+    return trimBlank(text.section(QLatin1Char('\n'), 0, 0));
+}
 
 // A processed line as the run writes it back: the seven fields as split, each followed by ";", then
 // whatever the line held after the seventh unchanged.
@@ -35,6 +59,7 @@ bool isHtmlFile(const QString& path) {
 MailingRun::MailingRun(MailingRunDisplay& display, MailDelivery& delivery, Setup setup)
     : m_display(display), m_delivery(delivery), m_setup(std::move(setup)) {
     if (!m_setup.now) m_setup.now = [] { return QDateTime::currentDateTime(); };
+    if (!m_setup.pause) m_setup.pause = pauseInEventLoop;
 }
 
 QString MailingRun::failureText(const QString& failure, const MessageTexts& texts) {
@@ -54,8 +79,14 @@ QString MailingRun::failureOf(const DeliveryResult& result) {
 }
 
 QString MailingRun::errorBoxText(const QString& boxText, const DeliveryResult& result) {
-    const QString cause = trimBlank(failureOf(result).section(QLatin1Char('\n'), 0, 0));
+    const QString cause = firstLine(failureOf(result));
     return cause.isEmpty() ? boxText : boxText + QLatin1Char('\n') + cause;
+}
+
+bool MailingRun::isSentStamp(const QString& field, const QLocale& locale) {
+    QDate date;
+    QTime time;
+    return !isBlank(field) && RegionalDateTimeReader(locale).read(field, &date, &time);
 }
 
 QStringList MailingRun::personalised(QStringList lines, const QString& name, const QString& prename) {
@@ -90,14 +121,15 @@ void MailingRun::run() {
     TextFileContent content = readTextFile(m_setup.listFile);
     m_lines = std::move(content.lines);
     m_format = content;
-    const int count = int(m_lines.size());
+    markSkipped();
+    const int count = int(m_lines.size()) - m_skippedCount;
     if (!confirmStart(count)) return;
-    m_display.showStatus(m_setup.texts.MsgMailingRunning, MailingRunDisplay::Tone::Result);
+    showRunning();
     m_display.showProgress(0, count);
 
-    bool stopped = false;
+    End end = End::Done;
     try {
-        stopped = !runLines(count);
+        end = runLines(count);
     } catch (...) {
         // What was sent stays recorded, whatever ended the run; the status line says it ended.
         closeConnection();
@@ -112,39 +144,69 @@ void MailingRun::run() {
     }
     closeConnection();
     writeBack();
-    if (stopped)
-        m_display.showStatus(m_setup.texts.MsgMailingAborted, MailingRunDisplay::Tone::Aborted);
-    else
-        m_display.showStatus(QString::number(m_sent) + m_setup.texts.MsgMailsSent,
-                             MailingRunDisplay::Tone::Result);
+    const bool aborted = end == End::Stopped || end == End::LoginRefused;
+    m_display.showStatus(resultText(end),
+                         aborted ? MailingRunDisplay::Tone::Aborted : MailingRunDisplay::Tone::Result);
+}
+
+QString MailingRun::resultText(End end) const {
+    const MessageTexts& texts = m_setup.texts;
+    if (end == End::Stopped) return texts.MsgMailingAborted;
+    if (end == End::LoginRefused) return texts.MsgLoginRefused.arg(m_loginRefusal);
+    QString text = QString::number(m_sent) + texts.MsgMailsSent;
+    if (end == End::RunLimit) text += texts.MsgRunLimitReached;
+    if (m_setup.options.skipSent) text += texts.MsgSkippedDone.arg(m_skippedCount);
+    return text;
+}
+
+void MailingRun::showRunning() {
+    QString text = m_setup.texts.MsgMailingRunning;
+    if (m_setup.options.skipSent) text += m_setup.texts.MsgSkippedDone.arg(m_skippedCount);
+    m_display.showStatus(text, MailingRunDisplay::Tone::Result);
 }
 
 void MailingRun::closeConnection() {
     if (m_delivery.isOpen()) m_delivery.close();
 }
 
+// Lines already stamped as sent are left out when the options say so; they keep every byte.
+void MailingRun::markSkipped() {
+    m_skipped.assign(std::size_t(m_lines.size()), false);
+    m_skippedCount = 0;
+    if (!m_setup.options.skipSent) return;
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        if (isBlank(m_lines[i]) || !isSentStamp(SplitRecipientLine(m_lines[i]).Send, m_setup.locale))
+            continue;
+        m_skipped[std::size_t(i)] = true;
+        ++m_skippedCount;
+    }
+}
+
 bool MailingRun::confirmStart(int count) {
     if (m_setup.unattended) return true;
-    const QString question = m_setup.texts.MsgConfirmStart1 + QString::number(count) +
-                             m_setup.texts.MsgConfirmStart2 + QFileInfo(m_setup.listFile).fileName() +
-                             m_setup.texts.MsgConfirmStart3;
+    QString question = m_setup.texts.MsgConfirmStart1 + QString::number(count) +
+                       m_setup.texts.MsgConfirmStart2 + QFileInfo(m_setup.listFile).fileName() +
+                       m_setup.texts.MsgConfirmStart3;
+    if (m_setup.options.skipSent) question += m_setup.texts.MsgSkippedAsk.arg(m_skippedCount);
     if (m_display.question(question)) return true;
     m_display.showStatus(QString(), MailingRunDisplay::Tone::Result);
     return false;
 }
 
-// False when a stop ended the run.
-bool MailingRun::runLines(int count) {
+MailingRun::End MailingRun::runLines(int count) {
     m_intervalMs = m_setup.writeBackIntervalMs;
     m_sinceWriteBack.start();
-    for (int i = 0; i < count; ++i) {
-        m_display.showProgress(i + 1, count);
+    int position = 0;
+    for (int i = 0; i < int(m_lines.size()); ++i) {
+        if (m_skipped[std::size_t(i)]) continue;
+        m_display.showProgress(++position, count);
         m_display.processEvents();
-        if (m_display.stopRequested()) return false;
-        processLine(i);
+        if (m_display.stopRequested()) return End::Stopped;
+        const End end = processLine(i);
         writeBackNowAndThen();
+        if (end != End::Done) return end;
     }
-    return true;
+    return End::Done;
 }
 
 QString MailingRun::chooseMessageFile(const QString& field) const {
@@ -152,9 +214,9 @@ QString MailingRun::chooseMessageFile(const QString& field) const {
     return m_setup.defaultMessageFile;
 }
 
-void MailingRun::processLine(int index) {
+MailingRun::End MailingRun::processLine(int index) {
     const QString& line = m_lines.at(index);
-    if (isBlank(line)) return;
+    if (isBlank(line)) return End::Done;
     RecipientRow row = SplitRecipientLine(line);
     MailRequest request;
     request.attachmentPath = trimBlank(row.Attachment);
@@ -167,13 +229,19 @@ void MailingRun::processLine(int index) {
     m_display.showMailNumber(index + 1);
     if (isBlank(request.lines.join(QLatin1Char('\n')))) {
         m_report += m_setup.texts.MsgEmptyMail;
-        return;
+        return End::Done;
     }
 
     request.recipients = trimBlank(row.Email);
     request.subject = trimBlank(row.Subject);
     QString failure;
-    if (!request.recipients.isEmpty() && deliver(request, failure)) {
+    bool sent = false;
+    if (!request.recipients.isEmpty()) {
+        const End end = deliver(request, failure, sent);
+        // Nothing was sent: the line keeps its text, for the next run.
+        if (end != End::Done) return end;
+    }
+    if (sent) {
         ++m_sent;
         row.Send = dateTimeToRegionalText(m_setup.now(), m_setup.locale);
     } else {
@@ -182,20 +250,70 @@ void MailingRun::processLine(int index) {
     }
     m_lines[index] = rebuiltLine(row);
     m_changed = true;
+    const int perRun = m_setup.options.messagesPerRun;
+    return sent && perRun > 0 && m_sent >= perRun ? End::RunLimit : End::Done;
 }
 
-bool MailingRun::deliver(MailRequest request, QString& failure) {
+MailingRun::End MailingRun::deliver(MailRequest request, QString& failure, bool& sent) {
     request.setAccount(m_setup.account);
+    request.language = m_setup.language;
     // A port that is no number and an attachment that cannot be read end the run here, before the server
-    // is contacted.
-    const DeliveryResult result = m_delivery.send(prepareMail(request));
-    m_display.showDelivery(result);
-    if (result.sent) return true;
+    // is contacted. The same message (its date and Message-ID too) goes out on every try.
+    const PreparedMail mail = prepareMail(request);
+    DeliveryResult result;
+    for (std::size_t attempt = 0;; ++attempt) {
+        if (!waitForTheMinuteCap()) return End::Stopped;
+        if (m_setup.options.messagesPerMinute > 0) m_recentDeliveries.push_back(m_setup.now());
+        result = m_delivery.send(mail);
+        m_display.showDelivery(result);
+        sent = result.sent;
+        if (sent) return End::Done;
+        failure = failureOf(result);
+        if (result.loginRefused) break;
+        if (!m_setup.options.retryTemporaryFailures || !isTemporary(result) ||
+            attempt >= std::size(kRetryMinutes))
+            break;
+        const QDateTime next = m_setup.now().addSecs(60 * kRetryMinutes[attempt]);
+        const QString wait = m_setup.texts.MsgRetryAt.arg(
+            firstLine(failure), m_setup.locale.toString(next.time(), QLocale::ShortFormat));
+        if (!waitUntil(next, [&wait](qint64) { return wait; })) return End::Stopped;
+        showRunning();
+    }
     // A failed delivery has already dropped its connection. A scheduled run has nobody to press OK: its
     // failures are recorded in the list alone.
     if (!m_setup.unattended) m_display.reportDeliveryError(result);
-    failure = failureOf(result);
-    return false;
+    if (!result.loginRefused) return End::Done;
+    // Every further line would only repeat the refused login, and providers lock an account after a few.
+    m_loginRefusal = firstLine(failure);
+    return End::LoginRefused;
+}
+
+bool MailingRun::waitForTheMinuteCap() {
+    const int cap = m_setup.options.messagesPerMinute;
+    if (cap <= 0) return true;
+    for (;;) {
+        const QDateTime now = m_setup.now();
+        while (!m_recentDeliveries.empty() && m_recentDeliveries.front().msecsTo(now) >= 60000)
+            m_recentDeliveries.pop_front();
+        if (int(m_recentDeliveries.size()) < cap) return true;
+        const QString& text = m_setup.texts.MsgNextMailIn;
+        if (!waitUntil(m_recentDeliveries.front().addSecs(60), [&text](qint64 s) { return text.arg(s); }))
+            return false;
+        showRunning();
+    }
+}
+
+bool MailingRun::waitUntil(const QDateTime& until, const std::function<QString(qint64 secondsLeft)>& text) {
+    for (;;) {
+        const qint64 ms = m_setup.now().msecsTo(until);
+        if (ms <= 0) return true;
+        m_display.showStatus(text((ms + 999) / 1000), MailingRunDisplay::Tone::Result);
+        m_display.processEvents();
+        if (m_display.stopRequested()) return false;
+        // A long wait must not keep what was sent before it from the file.
+        writeBackNowAndThen();
+        m_setup.pause(int(std::min<qint64>(ms, 250)));
+    }
 }
 
 void MailingRun::writeBack() {

@@ -3,6 +3,7 @@
 #include "core/interfacetexts.h"
 #include "core/textfile.h"
 #include "mailing/mailrequest.h"
+#include "mailing/sendingoptions.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -10,7 +11,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
+#include <vector>
 
 class MailDelivery;
 struct DeliveryResult;
@@ -55,9 +58,14 @@ public:
         AccountFields account;   // as the fields held it when the run started
         bool unattended = false; // no questions, no error boxes (a scheduled run)
         MessageTexts texts;
+        int language = 1;                   // of the texts composition writes itself
         QLocale locale = QLocale::system(); // of the sent stamp
         std::function<QDateTime()> now;     // the clock; the system's when empty
         int writeBackIntervalMs = 2000;     // crash safety: the list is written at least this often
+        SendingOptions options;
+        // Waits this long while the interface goes on (a stop gets in through processEvents); tests give
+        // one that moves their clock on instead. The clock is `now`.
+        std::function<void(int ms)> pause;
     };
 
     MailingRun(MailingRunDisplay& display, MailDelivery& delivery, Setup setup);
@@ -84,13 +92,24 @@ public:
     // The text of a message file with "$Prename" and then "$Name" replaced, letter case ignored.
     static QStringList personalised(QStringList lines, const QString& name, const QString& prename);
 
+    // Whether a sent column holds a sent stamp: a date (and time) of the locale, as the editor reads it.
+    static bool isSentStamp(const QString& field, const QLocale& locale);
+
 private:
+    enum class End { Done, Stopped, RunLimit, LoginRefused };
     bool findListFile();
+    void markSkipped();
     bool confirmStart(int count);
-    bool runLines(int count);
-    void processLine(int index);
-    // Sends the line's message; when it was not sent, `failure` says what went wrong.
-    bool deliver(MailRequest request, QString& failure);
+    End runLines(int count);
+    End processLine(int index);
+    // Sends the line's message, waiting for the per-minute cap first; when it was not sent, `failure`
+    // says what went wrong.
+    End deliver(MailRequest request, QString& failure, bool& sent);
+    // Waits until `until` (by the run's clock), showing the text for the seconds left; false on a stop.
+    bool waitUntil(const QDateTime& until, const std::function<QString(qint64 secondsLeft)>& text);
+    bool waitForTheMinuteCap();
+    void showRunning();
+    QString resultText(End end) const;
     QString chooseMessageFile(const QString& field) const;
     void closeConnection();
     void writeBack();
@@ -108,4 +127,8 @@ private:
     bool m_changed = false;
     QElapsedTimer m_sinceWriteBack;
     qint64 m_intervalMs = 0;
+    std::vector<bool> m_skipped; // lines left out as already sent
+    int m_skippedCount = 0;
+    std::deque<QDateTime> m_recentDeliveries; // within the last minute, for the per-minute cap
+    QString m_loginRefusal;                   // the server's reply to a refused login
 };

@@ -2,6 +2,7 @@
 #include "app/appwindows.h"
 #include "app/formnewmail.h"
 #include "app/radiogroup.h"
+#include "app/sendingoptionswindow.h"
 #include "core/interfacetexts.h"
 #include "import/formimport.h"
 #include "recipients/formgrid.h"
@@ -64,11 +65,12 @@ private Q_SLOTS:
 
     void windowsAreCreatedInOrderAndOnlyTheMainOneShows() {
         const QList<QDialog*> dialogs = w->findChildren<QDialog*>(QString(), Qt::FindDirectChildrenOnly);
-        QCOMPARE(dialogs.size(), 4);
+        QCOMPARE(dialogs.size(), 5);
         QVERIFY(qobject_cast<TAboutBox*>(dialogs[0]));
         QVERIFY(qobject_cast<TFormGrid*>(dialogs[1]));
         QVERIFY(qobject_cast<TFormLoeschen*>(dialogs[2]));
         QVERIFY(qobject_cast<TFormImport*>(dialogs[3]));
+        QVERIFY(qobject_cast<SendingOptionsWindow*>(dialogs[4]));
         for (QDialog* d : dialogs)
             QVERIFY(!d->isVisible());
         QVERIFY(w->isVisible());
@@ -126,10 +128,10 @@ private Q_SLOTS:
     }
 
     void toolbarButtonsAreInOrderWithDistinctImages() {
-        const QStringList expected{"ToolButton1",     "ToolButton2",  "ToolButton3",  "ToolButton4",
-                                   "ToolButtonCheck", "ToolButton8",  "ToolButton14", "ToolButton6",
-                                   "ToolButton19",    "ToolButton11", "ToolButton12", "ToolButton7",
-                                   "ToolButton15",    "ToolButton16", "ToolButton13", "ToolButton18"};
+        const QStringList expected{
+            "ToolButton1",  "ToolButton2",  "ToolButton3",  "ToolButton4",  "ToolButtonCheck", "ToolButton8",
+            "ToolButton14", "ToolButton6",  "ToolButton19", "ToolButton11", "ToolButton12",    "ToolButton7",
+            "ToolButton15", "ToolButton16", "ToolButton13", "ToolButton18", "ToolButton20"};
         QList<QToolButton*> buttons =
             w->ToolBar1->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly);
         buttons.removeIf([](QToolButton* b) { return b->objectName().isEmpty() || !b->isVisible(); });

@@ -235,7 +235,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("port");
         QTest::addColumn<QString>("attachment");
         QTest::addColumn<QString>("text");
-        QTest::newRow("port not a number") << "2x5" << QString() << "'2x5' is not a valid integer value";
+        QTest::newRow("port not a number, in the window's language")
+            << "2x5" << QString() << "'2x5' ist keine gültige ganze Zahl";
         QTest::newRow("attachment cannot be read") << QString() << "/proc/self/mem"
                                                    << "/proc/self/mem";
     }

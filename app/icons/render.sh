@@ -16,7 +16,7 @@ render() { # svg size out
 # Toolbar and status icons: 24 px, plus 48 px for high-density screens.
 for name in recipients savesettings startmailing stopmailing checkonline \
             testmail clearfields copytext opentext defaulttext savetext \
-            language about help update quit connect disconnect; do
+            language about help update quit connect disconnect sendingoptions; do
   render "$name" 24 "$name.png"
   render "$name" 48 "$name@2x.png"
 done
