@@ -6,6 +6,7 @@
 #include "mailing/maildelivery.h"
 #include "mailing/mailingrun.h"
 #include "mailing/schedule.h"
+#include "mailing/sendingoptions.h"
 #include "tests/support/parsedmail.h"
 #include "tests/support/recordingrundisplay.h"
 #include "tests/support/scriptedprompts.h"
@@ -14,6 +15,8 @@
 #include "tests/support/testsmtpserver.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -47,6 +50,22 @@ private:
 
 QStringList fieldsOf(const QString& line) {
     return line.split(QLatin1Char(';'));
+}
+
+// The run's clock for the sending options: waits move it on at once, so no test sleeps through a minute.
+struct FakeClock {
+    QDateTime time = kClock;
+    void useIn(MailingRun::Setup& setup) {
+        setup.now = [this] { return time; };
+        setup.pause = [this](int ms) { time = time.addMSecs(ms); };
+    }
+};
+
+QByteArray numberedList(int lines) {
+    QByteArray bytes;
+    for (int i = 1; i <= lines; ++i)
+        bytes += QStringLiteral("N%1;P;r%1@example.test;S;;;\r\n").arg(i).toUtf8();
+    return bytes;
 }
 
 } // namespace
@@ -422,6 +441,218 @@ private Q_SLOTS:
         QCOMPARE(readBytes(list), QByteArray());
         QCOMPARE(window.status, QStringLiteral("0 Mail(s) send."));
         QCOMPARE(window.progressMaximum, 0);
+    }
+
+    // ---- sending options ----
+
+    // No 60 seconds hold more messages than the cap, and the run waits no longer than the cap needs.
+    void perMinuteCapHolds() {
+        TestSmtpServer smtp;
+        START(smtp);
+        const QString list = data(QStringLiteral("sendlist.csv"));
+        QVERIFY(writeBytes(list, numberedList(30)));
+        prompts.expectQuestion(true);
+        TestRunWindow window(prompts, smtp.port());
+        FakeClock clock;
+        QList<QDateTime> sentAt;
+        window.afterDelivery = [&](const DeliveryResult&) { sentAt << clock.time; };
+        MailingRun::Setup s = setup(list);
+        clock.useIn(s);
+        s.options.messagesPerMinute = 10;
+        window.runOver(s).run();
+        QCOMPARE(smtp.messages().size(), 30);
+        QCOMPARE(sentAt.size(), 30);
+        for (int i = 10; i < sentAt.size(); ++i)
+            QVERIFY2(sentAt[i - 10].msecsTo(sentAt[i]) >= 60000, qPrintable(QString::number(i)));
+        QVERIFY(sentAt.first().msecsTo(sentAt.last()) < 121000);
+        QVERIFY(window.statuses.contains(QStringLiteral("Next mail in 60 s")));
+        QCOMPARE(window.status, QStringLiteral("30 Mail(s) send."));
+    }
+
+    // The run ends after the cap of sent messages; the rest of the list keeps its bytes.
+    void runCapEndsTheRun() {
+        TestSmtpServer smtp(refusing());
+        START(smtp);
+        const QString list = data(QStringLiteral("sendlist.csv"));
+        const QByteArray rest = "N4;P;r4@example.test;S;;;\r\nN5;P;r5@example.test;S;;;\r\n";
+        QVERIFY(writeBytes(list, "N1;P;r1@example.test;S;;;\r\nN2;P;refused@example.test;S;;;\r\n"
+                                 "N3;P;r3@example.test;S;;;\r\n" +
+                                     rest));
+        prompts.expectQuestion(true);
+        TestRunWindow window(prompts, smtp.port());
+        MailingRun::Setup s = setup(list);
+        s.options.messagesPerRun = 2; // a refused line counts no message
+        window.runOver(s).run();
+        QCOMPARE(smtp.messages().size(), 2);
+        QVERIFY(readBytes(list).endsWith("N3;P;r3@example.test;S;;09.12.2026 14:05:30;;\r\n" + rest));
+        QCOMPARE(window.status, QStringLiteral("2 Mail(s) send. Limit per run reached."));
+        QCOMPARE(window.tone, MailingRunDisplay::Tone::Result);
+    }
+
+    // Lines stamped as sent are left out and keep their bytes; failed and unsent lines go out.
+    void skipSentSendsTheRest() {
+        TestSmtpServer smtp;
+        START(smtp);
+        const QString list = data(QStringLiteral("sendlist.csv"));
+        const QByteArray stamped = "A;B;a@example.test;S;;09.12.2026 10:00:00;x.pdf;K-1\r\n";
+        const QByteArray dateOnly = "D;E;d@example.test;S;; 01.02.2026 ;;\r\n";
+        QVERIFY(writeBytes(list, stamped + "F;G;f@example.test;S;;550 no Invalid mail address!;;\r\n" +
+                                     dateOnly + "H;I;h@example.test;S;;;;\r\n\r\n"));
+        prompts.expectQuestion(true, [](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.text,
+                     QStringLiteral(
+                         "Send mailing to 3 recipients of sendlist.csv ? (2 already sent are skipped)"));
+        });
+        TestRunWindow window(prompts, smtp.port());
+        MailingRun::Setup s = setup(list);
+        s.options.skipSent = true;
+        window.runOver(s).run();
+        QStringList sentTo;
+        for (const auto& message : smtp.messages())
+            sentTo << message.recipients;
+        QCOMPARE(sentTo, (QStringList{"f@example.test", "h@example.test"}));
+        QCOMPARE(window.progressMaximum, 3);
+        QCOMPARE(window.numbers, (QList<int>{2, 4})); // a blank line is passed over
+        const QByteArray after = readBytes(list);
+        QVERIFY(after.startsWith(stamped + "F;G;f@example.test;S;;09.12.2026 14:05:30;;\r\n" + dateOnly));
+        QCOMPARE(window.status, QStringLiteral("2 Mail(s) send. 2 already sent skipped."));
+    }
+
+    // A temporary refusal waits and tries the line again, up to an hour; a permanent one fails at once.
+    void temporaryFailureIsRetried_data() {
+        QTest::addColumn<QString>("mailReply");
+        QTest::addColumn<int>("replyTimes");
+        QTest::addColumn<bool>("retry");
+        QTest::addColumn<int>("attempts");
+        QTest::addColumn<int>("waitedMinutes");
+        QTest::addColumn<bool>("sent");
+        QTest::newRow("421 once, then accepted")
+            << "421 4.7.0 Try again later" << 1 << true << 2 << 1 << true;
+        QTest::newRow("421 three times") << "421 4.7.0 Try again later" << 3 << true << 4 << 7 << true;
+        QTest::newRow("451 for an hour and more") << "451 4.3.2 Busy" << 0 << true << 8 << 60 << false;
+        QTest::newRow("421 without retrying") << "421 4.7.0 Try again later" << 1 << false << 1 << 0 << false;
+        QTest::newRow("550 is never retried") << "550 5.7.1 Not here" << 1 << true << 1 << 0 << false;
+    }
+    void temporaryFailureIsRetried() {
+        QFETCH(QString, mailReply);
+        QFETCH(int, replyTimes);
+        QFETCH(bool, retry);
+        QFETCH(int, attempts);
+        QFETCH(int, waitedMinutes);
+        QFETCH(bool, sent);
+        TestSmtpServer::Options options;
+        options.replies = QStringList{QStringLiteral("MAIL=") + mailReply};
+        options.replyTimes = replyTimes;
+        TestSmtpServer smtp(options);
+        START(smtp);
+        const QString list = data(QStringLiteral("sendlist.csv"));
+        QVERIFY(writeBytes(list, numberedList(1)));
+        prompts.expectQuestion(true);
+        TestRunWindow window(prompts, smtp.port());
+        FakeClock clock;
+        MailingRun::Setup s = setup(list);
+        clock.useIn(s);
+        s.options.retryTemporaryFailures = retry;
+        window.runOver(s).run();
+        QCOMPARE(smtp.verbs().count(QStringLiteral("MAIL")), attempts);
+        QCOMPARE(smtp.messages().size(), sent ? 1 : 0);
+        QCOMPARE(kClock.secsTo(clock.time) / 60, waitedMinutes);
+        QCOMPARE(window.errorBoxes.size(), sent ? 0 : 1); // one box, after the last try
+        const QString sentColumn = fieldsOf(readTextFile(list).lines.value(0)).value(5);
+        QCOMPARE(sentColumn, sent ? dateTimeToRegionalText(clock.time, s.locale)
+                                  : mailReply + QStringLiteral(" Invalid mail address!"));
+        if (attempts > 1)
+            QVERIFY(window.statuses.contains(
+                mailReply + QStringLiteral(" Next try at ") +
+                s.locale.toString(kClock.addSecs(60).time(), QLocale::ShortFormat) + QLatin1Char('.')));
+    }
+
+    // Stop ends a wait at once; what was sent is written back, the rest keeps its bytes.
+    void stopDuringAWait() {
+        TestSmtpServer smtp;
+        START(smtp);
+        const QString list = data(QStringLiteral("sendlist.csv"));
+        const QByteArray bytes = numberedList(3);
+        QVERIFY(writeBytes(list, bytes));
+        prompts.expectQuestion(true);
+        TestRunWindow window(prompts, smtp.port());
+        window.onStatus = [&window](const QString& status) {
+            if (status.startsWith(QLatin1String("Next mail in"))) window.stop = true;
+        };
+        FakeClock clock;
+        MailingRun::Setup s = setup(list);
+        clock.useIn(s);
+        s.options.messagesPerMinute = 1;
+        window.runOver(s).run();
+        QCOMPARE(smtp.messages().size(), 1);
+        QVERIFY(clock.time < kClock.addSecs(1)); // the wait ended on the stop, not at its end
+        QCOMPARE(window.status, QStringLiteral("Mailing aborted!"));
+        QCOMPARE(readBytes(list),
+                 "N1;P;r1@example.test;S;;09.12.2026 14:05:30;;\r\n" + bytes.mid(bytes.indexOf("N2;")));
+    }
+
+    // A refused login ends the run at once: one login attempt, the list as it was, one box at most.
+    void refusedLoginEndsTheRun_data() {
+        QTest::addColumn<bool>("unattended");
+        QTest::newRow("attended") << false;
+        QTest::newRow("unattended") << true;
+    }
+    void refusedLoginEndsTheRun() {
+        QFETCH(bool, unattended);
+        TestSmtpServer::Options options;
+        options.auth = TestSmtpServer::Options::Auth::Login;
+        options.refuseLogin = true;
+        TestSmtpServer smtp(options);
+        START(smtp);
+        const QString list = data(QStringLiteral("sendlist.csv"));
+        QVERIFY(writeBytes(list, numberedList(5)));
+        if (!unattended) prompts.expectQuestion(true);
+        TestRunWindow window(prompts, smtp.port());
+        MailingRun::Setup s = setup(list);
+        s.unattended = unattended;
+        s.options.retryTemporaryFailures = true; // a refused login is no temporary failure
+        window.runOver(s).run();
+        QCOMPARE(smtp.logins().size(), 1);
+        QCOMPARE(readBytes(list), numberedList(5));
+        QCOMPARE(window.status,
+                 QStringLiteral("Login refused: 535 5.7.8 Authentication credentials invalid"));
+        QCOMPARE(window.tone, MailingRunDisplay::Tone::Aborted);
+        QCOMPARE(window.errorBoxes.size(), unattended ? 0 : 1);
+    }
+
+    // The options file: what was stored comes back; anything garbled gives the defaults.
+    void sendingOptionsFile_data() {
+        QTest::addColumn<QByteArray>("file"); // empty: stored by the program
+        QTest::addColumn<int>("perMinute");
+        QTest::addColumn<bool>("skipSent");
+        QTest::newRow("stored") << QByteArray() << 30 << true;
+        QTest::newRow("random bytes")
+            << QByteArray("\x8f\x00\xff[Sending\x01=\xfe\n\xe2\x82", 13) << 0 << false;
+        QTest::newRow("values of the wrong kind")
+            << QByteArray("[Sending]\nMessagesPerMinute=fast\nSkipSent=maybe\n") << 0 << false;
+        QTest::newRow("negative count")
+            << QByteArray("[Sending]\nMessagesPerMinute=-5\nSkipSent=true\n") << 0 << true;
+    }
+    void sendingOptionsFile() {
+        QFETCH(QByteArray, file);
+        QFETCH(int, perMinute);
+        QFETCH(bool, skipSent);
+        QFile::remove(sendingOptionsFilePath());
+        if (file.isEmpty()) {
+            SendingOptions stored;
+            stored.messagesPerMinute = 30;
+            stored.skipSent = true;
+            QVERIFY(saveSendingOptions(stored));
+            QVERIFY(sendingOptionsFilePath().endsWith(QLatin1String("/tarnel/tarnel.conf")));
+        } else {
+            QVERIFY(QDir().mkpath(QFileInfo(sendingOptionsFilePath()).path()));
+            QVERIFY(writeBytes(sendingOptionsFilePath(), file));
+        }
+        const SendingOptions options = loadSendingOptions();
+        QCOMPARE(options.messagesPerMinute, perMinute);
+        QCOMPARE(options.skipSent, skipSent);
+        QCOMPARE(options.messagesPerRun, 0);
+        QVERIFY(!options.retryTemporaryFailures);
     }
 
     void scheduleDue_data() {

@@ -21,6 +21,8 @@ public:
     std::function<void(int line)> atLine;
     // Called after each delivery.
     std::function<void(const DeliveryResult& result)> afterDelivery;
+    // Called with every status the run shows.
+    std::function<void(const QString& status)> onStatus;
     bool stop = false;
 
     MailRequest shown; // recipient, subject, attachment and message as last shown
@@ -28,6 +30,7 @@ public:
     QList<DeliveryResult> deliveries;
     QList<DeliveryResult> errorBoxes;
     QString status;
+    QStringList statuses; // every one shown, in order
     Tone tone = Tone::Result;
     int progressMaximum = -1;
 
@@ -56,7 +59,9 @@ public:
     void reportDeliveryError(const DeliveryResult& result) override { errorBoxes << result; }
     void showStatus(const QString& text, Tone t) override {
         status = text;
+        statuses << text;
         tone = t;
+        if (onStatus) onStatus(text);
     }
     bool question(const QString& text) override { return answer && answer(text); }
     QString chooseListFile(const QString& folder, const QString& fileName) override {

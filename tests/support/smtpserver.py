@@ -160,7 +160,9 @@ class RecordingSMTP(SMTP):
                 self.transport.abort()
                 return
             if name in config.replies:
-                return await self.push(config.replies[name])
+                config.reply_uses[name] = config.reply_uses.get(name, 0) + 1
+                if not config.reply_times or config.reply_uses[name] <= config.reply_times:
+                    return await self.push(config.replies[name])
             if name == config.flood_reply:
                 # Continuation lines without end, far beyond any real reply.
                 return await self.push("\r\n".join(["250-" + "x" * 70] * 1200 + ["250 end"]))
@@ -279,6 +281,9 @@ def main():
     parser.add_argument("--reply", action="append", default=[],
                         help="VERB=TEXT: answer the command with TEXT (a line break in it starts a new line) "
                              "instead of handling it; END=TEXT for the end of data's reply to a stored message")
+    parser.add_argument("--reply-times", type=int, default=0,
+                        help="the --reply answers hold for the first N uses of their command in the server's "
+                             "life only; then the command is handled (0: always)")
     parser.add_argument("--flood-reply", default="",
                         help="answer this command with 85 KB of continuation lines")
     parser.add_argument("--refuse-rcpt", action="append", default=[], help="answer RCPT for it with 550")
@@ -317,6 +322,7 @@ def main():
         verb, _, text = item.partition("=")
         config.replies[verb.upper()] = text.replace("\n", "\r\n")
     config.accepted_reply = config.replies.pop("END", None)
+    config.reply_uses = {}
 
     warnings.simplefilter("ignore")
     logging.getLogger("mail.log").setLevel(logging.CRITICAL)

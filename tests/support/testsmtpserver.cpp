@@ -146,6 +146,7 @@ bool TestSmtpServer::start() {
     if (!o.strayReplyAfter.isEmpty()) arguments << QStringLiteral("--stray-reply") << o.strayReplyAfter;
     for (const QString& reply : o.replies)
         arguments << QStringLiteral("--reply") << reply;
+    if (o.replyTimes > 0) arguments << QStringLiteral("--reply-times") << QString::number(o.replyTimes);
     if (!o.floodReplyTo.isEmpty()) arguments << QStringLiteral("--flood-reply") << o.floodReplyTo;
     for (const QString& r : o.refuseRecipients)
         arguments << QStringLiteral("--refuse-rcpt") << r;

@@ -43,6 +43,7 @@ public:
         // "VERB=TEXT": the command answered with TEXT ("\n" starts a new line) instead of being handled;
         // "END=TEXT": the reply to a stored message.
         QStringList replies;
+        int replyTimes = 0;   // the replies hold for the first N uses of their command only (0: always)
         QString floodReplyTo; // answered with 85 KB of continuation lines
         QStringList refuseRecipients;
         QStringList refuseSenders; // MAIL FROM answered with 550
