@@ -2,6 +2,7 @@
 
 #include "app/iconresources.h"
 #include "app/radiogroup.h"
+#include "app/statuspanel.h"
 #include "core/datetimenumber.h"
 #include "core/interfacetexts.h"
 
@@ -236,7 +237,7 @@ void FormNewMailControls::setupFields(QWidget* form) {
     ProgressBar1->setValue(0);
 
     label(form, "Label14", QStringLiteral("Info"), 164, 357);
-    PanelMessage = place(new QLabel(form), "PanelMessage", 60, 375, 233, 25);
+    PanelMessage = place(new StatusPanel(form), "PanelMessage", 60, 375, 233, 25);
     PanelMessage->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     PanelMessage->setAlignment(Qt::AlignCenter);
     PanelMessage->setFont(arial(9, true));

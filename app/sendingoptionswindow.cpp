@@ -40,7 +40,8 @@ SendingOptionsWindow::SendingOptionsWindow(Prompts& prompts, QWidget* parent)
     m_explanation = new QLabel(this);
     m_explanation->setObjectName(QStringLiteral("LabelExplanation"));
     m_explanation->setWordWrap(true);
-    m_explanation->setMinimumWidth(380);
+    m_explanation->setFixedWidth(400);
+    m_explanation->setStyleSheet(QStringLiteral("color: #404040;"));
 
     auto* form = new QFormLayout;
     m_perMinute = new QLabel(this);
@@ -53,10 +54,16 @@ SendingOptionsWindow::SendingOptionsWindow(Prompts& prompts, QWidget* parent)
     ButtonCancel = buttons->addButton(QDialogButtonBox::Cancel);
     ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(14, 14, 14, 12);
+    layout->setSpacing(8);
+    // The window takes the height its word-wrapped explanation needs in either language.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addLayout(form);
     layout->addWidget(CheckSkipSent);
     layout->addWidget(CheckRetryTemporaryFailures);
+    layout->addSpacing(4);
     layout->addWidget(m_explanation);
+    layout->addSpacing(4);
     layout->addWidget(buttons);
 
     connect(ButtonOk, &QPushButton::clicked, this, [this] { ButtonOkClick(); });

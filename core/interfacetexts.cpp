@@ -1,5 +1,7 @@
 #include "core/interfacetexts.h"
 
+#include <QRegularExpression>
+
 #include <atomic>
 
 namespace {
@@ -105,6 +107,20 @@ MessageTexts messageTextsFor(int language) {
 
 QString restatedInLanguage(const QString& status, const MessageTexts& from, const MessageTexts& to) {
     if (status.isEmpty()) return status;
+    // What a run's status may carry after its main text: the lines left out, the cap per run.
+    const QStringList skipped = from.MsgSkippedDone.split(QStringLiteral("%1"));
+    if (skipped.size() == 2) {
+        const QRegularExpression pattern(QStringLiteral("^(.+)") + QRegularExpression::escape(skipped[0]) +
+                                         QStringLiteral("(\\d+)") + QRegularExpression::escape(skipped[1]) +
+                                         QLatin1Char('$'));
+        const QRegularExpressionMatch match = pattern.match(status);
+        if (match.hasMatch())
+            return restatedInLanguage(match.captured(1), from, to) + to.MsgSkippedDone.arg(match.captured(2));
+    }
+    if (!from.MsgRunLimitReached.isEmpty() && status.endsWith(from.MsgRunLimitReached) &&
+        status.size() > from.MsgRunLimitReached.size())
+        return restatedInLanguage(status.chopped(from.MsgRunLimitReached.size()), from, to) +
+               to.MsgRunLimitReached;
     const std::pair<const QString*, const QString*> whole[] = {
         {&from.MsgMailingAborted, &to.MsgMailingAborted}, {&from.MsgMailingRunning, &to.MsgMailingRunning},
         {&from.MsgListNotFound, &to.MsgListNotFound},     {&from.MsgSettingsSaved, &to.MsgSettingsSaved},
@@ -114,9 +130,10 @@ QString restatedInLanguage(const QString& status, const MessageTexts& from, cons
         if (status == *old) return *now;
     // A count before the sent text.
     if (!from.MsgMailsSent.isEmpty() && status.endsWith(from.MsgMailsSent)) {
+        const QString count = status.chopped(from.MsgMailsSent.size());
         bool number = false;
-        status.left(status.size() - from.MsgMailsSent.size()).toInt(&number);
-        if (number) return status.left(status.size() - from.MsgMailsSent.size()) + to.MsgMailsSent;
+        count.toInt(&number);
+        if (number) return count + to.MsgMailsSent;
     }
     return status;
 }

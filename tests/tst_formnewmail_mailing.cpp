@@ -1,9 +1,11 @@
 #include "app/appwindows.h"
 #include "app/formnewmail.h"
 #include "app/radiogroup.h"
+#include "app/sendingoptionswindow.h"
 #include "core/datetimenumber.h"
 #include "core/paths.h"
 #include "mailing/maildelivery.h"
+#include "mailing/sendingoptions.h"
 #include "recipients/formgrid.h"
 #include "recipients/recipienttablemodel.h"
 #include "settings/settingsfile.h"
@@ -21,6 +23,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTimeEdit>
@@ -93,6 +98,7 @@ private Q_SLOTS:
         QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)).removeRecursively();
         QDir().mkpath(dataFolderPath());
         QVERIFY(writeBytes(dataFile(QStringLiteral("defaultmail.txt")), "Hallo $Prename $Name\r\n"));
+        QFile::remove(sendingOptionsFilePath()); // every test starts with the options off
     }
 
     void cleanup() {
@@ -189,6 +195,60 @@ private Q_SLOTS:
         click("ToolButton3");
         VERIFY_PROMPTS(prompts);
         QCOMPARE(w->PanelMessage->text(), QStringLiteral("1 Mail(s) send."));
+    }
+
+    // The sending options window: opened by its button, F1 opens its help, Escape leaves the options as
+    // they were, OK stores them for the next run, which then follows them.
+    void sendingOptionsWindow() {
+        TestSmtpServer smtp;
+        START(smtp);
+        writeSettings(smtp);
+        // Stamped in the system's regional form, as a run here writes it.
+        const QByteArray stamped =
+            "A;B;a@example.test;S;;" + dateTimeToRegionalText(kNow).toUtf8() + ";;\r\n";
+        QVERIFY(
+            writeBytes(dataFile(QStringLiteral("sendlist.csv")), stamped + "C;D;c@example.test;S;;;;\r\n"));
+        start();
+        w->State.HelpFile = dataFile(QStringLiteral("help.html"));
+        QVERIFY(writeBytes(w->State.HelpFile, "<html></html>"));
+        SendingOptionsWindow* options = windows->FormSendingOptions;
+        QTimer::singleShot(0, options, [&] {
+            QVERIFY(options->isVisible());
+            QCOMPARE(options->windowTitle(), QStringLiteral("Sending options"));
+            QCOMPARE(options->SpinMessagesPerMinute->value(), 0);
+            options->CheckSkipSent->setChecked(true);
+            // F1 is the window's own key (the offscreen platform does not make a modal dialog the active
+            // window, so the key is not pressed here).
+            auto* f1 = options->findChild<QShortcut*>();
+            QVERIFY(f1 && f1->key() == QKeySequence(Qt::Key_F1) && f1->context() == Qt::WindowShortcut);
+            Q_EMIT f1->activated();
+            QTest::keyClick(options->SpinMessagesPerMinute, Qt::Key_Escape);
+        });
+        click("ToolButton20");
+        QVERIFY(!options->isVisible());
+        QVERIFY(!loadSendingOptions().skipSent);
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened.first().fragment(), QStringLiteral("sendingoptions"));
+
+        QTimer::singleShot(0, options, [&] {
+            QVERIFY(!options->CheckSkipSent->isChecked()); // shown as stored
+            options->CheckSkipSent->setChecked(true);
+            options->SpinMessagesPerMinute->setValue(600);
+            options->ButtonOk->click();
+        });
+        click("ToolButton20");
+        QVERIFY(loadSendingOptions().skipSent);
+        QCOMPARE(loadSendingOptions().messagesPerMinute, 600);
+
+        prompts.expectQuestion(true, [](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.text,
+                     QStringLiteral(
+                         "Send mailing to 1 recipients of sendlist.csv ? (1 already sent are skipped)"));
+        });
+        click("ToolButton3");
+        QCOMPARE(smtp.messages().size(), 1);
+        QCOMPARE(smtp.messages().first().recipients, QStringList{"c@example.test"});
+        QCOMPARE(w->PanelMessage->text(), QStringLiteral("1 Mail(s) send. 1 already sent skipped."));
     }
 
     void blankAccountStopsTheStart() {
