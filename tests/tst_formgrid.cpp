@@ -1,6 +1,8 @@
 #include "recipients/formgrid.h"
 #include "recipients/formloeschen.h"
+#include "recipients/headingsort.h"
 #include "recipients/recipienttablemodel.h"
+#include "tests/recipientrows.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/testenvironment.h"
 #include "tests/support/testfiles.h"
@@ -13,6 +15,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -21,6 +24,8 @@
 
 #include <functional>
 #include <memory>
+
+using namespace recipientrows;
 
 namespace {
 
@@ -62,7 +67,7 @@ class TstFormGrid : public QObject {
         grid->FItems = dataPath() + fileName;
         grid->Language = language;
         // Sorting compares as a user's locale does, without regard to letter case.
-        model()->SetLocale(QLocale(QLocale::German, QLocale::Germany));
+        grid->Heading()->Sort().SetLocale(kGerman);
         grid->show();
         QVERIFY(QTest::qWaitForWindowExposed(grid));
     }
@@ -475,6 +480,29 @@ private Q_SLOTS:
         prompts.expectQuestion(false);
     }
 
+    // The sort state is reset whatever the dialog's answer.
+    void removeRowsResetsTheSortState_data() {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::newRow("cancelled") << -1 << 0;
+        QTest::newRow("current row") << 0 << 0;
+        QTest::newRow("a range") << 2 << 3;
+    }
+    void removeRowsResetsTheSortState() {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        open(1, 3);
+        clickHeading(1); // keeps the order, takes a snapshot
+        HeadingSort* heading = grid->Heading();
+        QVERIFY(heading->SortedAscending && heading->AscendingMark[1]);
+        QCOMPARE(heading->Sort().SnapshotRowCount(), 4);
+        removeRows(from, to);
+        QVERIFY(!heading->SortedAscending);
+        QVERIFY(!heading->AscendingMark[1]);
+        QCOMPARE(heading->Sort().SnapshotRowCount(), 1);
+        if (grid->ListModified) prompts.expectQuestion(false);
+    }
+
     void duplicate_data() {
         QTest::addColumn<QString>("current");
         QTest::addColumn<QStringList>("subjects");
@@ -552,19 +580,106 @@ private Q_SLOTS:
         prompts.expectQuestion(false);
     }
 
+    // ---- the heading row as the sort control, without the window ----
+
+    // Left clicks on a heading alternate between sorting ascending and showing the descending order.
+    void headingSortClicks_data() {
+        QTest::addColumn<QStringList>("presses"); // "L" or "R", then column and row
+        QTest::addColumn<int>("sortColumn");
+        QTest::addColumn<QString>("marks");
+        QTest::addColumn<int>("arrow");
+        QTest::addColumn<QString>("first");
+        using Arrow = HeadingSort::SortArrow;
+        QTest::newRow("one click sorts")
+            << QStringList{"L1,0"} << 1 << "1" << int(Arrow::Ascending) << "Anna";
+        QTest::newRow("second shows descending")
+            << QStringList{"L1,0", "L1,0"} << 1 << "" << int(Arrow::Descending) << "Carl";
+        QTest::newRow("third sorts again")
+            << QStringList{"L1,0", "L1,0", "L1,0"} << 1 << "1" << int(Arrow::Ascending) << "Anna";
+        QTest::newRow("a data cell hides the arrow, the mark stays")
+            << QStringList{"L1,0", "L2,3"} << -1 << "1" << int(Arrow::None) << "Anna";
+        QTest::newRow("and the next heading click shows descending")
+            << QStringList{"L1,0", "L2,3", "L1,0"} << 1 << "" << int(Arrow::Descending) << "Carl";
+        QTest::newRow("right click does not sort")
+            << QStringList{"R1,0"} << -1 << "" << int(Arrow::None) << "Bert";
+        QTest::newRow("press outside the cells")
+            << QStringList{"L1,0", "L1,-1"} << -1 << "1" << int(Arrow::None) << "Anna";
+        QTest::newRow("another column sorts by it")
+            << QStringList{"L1,0", "L2,0"} << 2 << "2" << int(Arrow::Ascending) << "Carl";
+        QTest::newRow("row numbers sort without a mark")
+            << QStringList{"L1,0", "L0,0"} << 0 << "1" << int(Arrow::Ascending) << "Bert";
+        QTest::newRow("a still-marked column shows the row-number sort reversed")
+            << QStringList{"L1,0", "L0,0", "L1,0"} << 1 << "" << int(Arrow::Descending) << "Anna";
+    }
+    void headingSortClicks() {
+        QFETCH(QStringList, presses);
+        QFETCH(int, sortColumn);
+        QFETCH(QString, marks);
+        QFETCH(int, arrow);
+        QFETCH(QString, first);
+        RecipientTableModel model;
+        HeadingSort heading(model);
+        heading.Sort().SetLocale(kGerman);
+        fill(model, {"Bert|b", "Carl|a", "Anna|c"});
+        for (const QString& press : presses) {
+            const QStringList at = press.mid(1).split(QLatin1Char(','));
+            heading.MouseDown(at.at(0).toInt(), at.at(1).toInt(), press.startsWith(QLatin1Char('L')));
+        }
+        QCOMPARE(heading.SortColumn, sortColumn);
+        QString set;
+        for (int c = 1; c < 8; ++c)
+            if (heading.AscendingMark[c]) set += QString::number(c);
+        QCOMPARE(set, marks);
+        const int shown = sortColumn < 0 ? 1 : sortColumn;
+        QCOMPARE(int(heading.HeadingArrow(shown)), arrow);
+        for (int c = 0; c < 8; ++c)
+            if (c != sortColumn) QCOMPARE(int(heading.HeadingArrow(c)), int(HeadingSort::SortArrow::None));
+        QCOMPARE(model.Cell(1, 1), first);
+    }
+
+    void headingSortState() {
+        RecipientTableModel model;
+        HeadingSort heading(model);
+        heading.Sort().SetLocale(kGerman);
+        QSignalSpy repaints(&heading, &HeadingSort::arrowsChanged);
+        // Showing the descending order without a snapshot changes no row but the arrow's direction.
+        fill(model, {"a", "b"});
+        heading.ShowDescending();
+        QVERIFY(heading.ShowingDescending);
+        QCOMPARE(rowTexts(model, 1, 2), (QStringList{"a", "b"}));
+
+        heading.SortByColumn(1);
+        QVERIFY(heading.SortedAscending);
+        QVERIFY(!heading.ShowingDescending);
+        heading.AscendingMark[1] = true;
+        heading.SortColumn = 1;
+        QCOMPARE(heading.Sort().SnapshotRowCount(), 3);
+
+        // A sort that finds no named row resets the state; the arrow's column stays.
+        for (int r = 1; r <= 2; ++r)
+            model.SetCell(1, r, QString());
+        heading.SortByColumn(3);
+        QVERIFY(!heading.SortedAscending);
+        QVERIFY(!heading.ShowingDescending);
+        QVERIFY(!heading.AscendingMark[1]);
+        QCOMPARE(heading.Sort().SnapshotRowCount(), 1);
+        QCOMPARE(heading.SortColumn, 1);
+        QVERIFY(repaints.size() >= 3);
+    }
+
     // ---- the heading row ----
 
     void headingClicks() {
         QVERIFY(writeBytes(dataPath() + "list.csv", "b;;1@x;;;;;\r\nC;;2@x;;;;;\r\na;;3@x;;;;;\r\n"));
         open(1);
-        using Arrow = RecipientTableModel::SortArrow;
+        using Arrow = HeadingSort::SortArrow;
         clickHeading(1);
         QCOMPARE(column(1).mid(0, 3), (QStringList{"a", "b", "C"}));
         QVERIFY(arrowPainted(1));
         QVERIFY(!arrowPainted(2));
         clickHeading(1);
         QCOMPARE(column(1).mid(0, 3), (QStringList{"C", "b", "a"}));
-        QCOMPARE(model()->HeadingArrow(1), Arrow::Descending);
+        QCOMPARE(grid->Heading()->HeadingArrow(1), Arrow::Descending);
         // A press into a data cell takes the arrow away but not what the next heading click does.
         QTest::mouseClick(grid->StringGrid1->viewport(), Qt::LeftButton, {},
                           grid->StringGrid1->visualRect(grid->StringGrid1->model()->index(0, 2)).center());
@@ -574,7 +689,7 @@ private Q_SLOTS:
         // A right click does nothing.
         clickHeading(2, Qt::RightButton);
         QCOMPARE(column(1).mid(0, 3), (QStringList{"a", "b", "C"}));
-        QCOMPARE(model()->HeadingArrow(2), Arrow::None);
+        QCOMPARE(grid->Heading()->HeadingArrow(2), Arrow::None);
         // The corner is the row numbers' heading: sorts by them (the numbers travel with their rows).
         clickHeading(0);
         QCOMPARE(column(0).mid(0, 3), (QStringList{"1", "2", "3"}));

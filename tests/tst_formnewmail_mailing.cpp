@@ -5,6 +5,8 @@
 #include "core/paths.h"
 #include "mailing/maildelivery.h"
 #include "recipients/formgrid.h"
+#include "recipients/recipientlistfile.h"
+#include "recipients/recipientsort.h"
 #include "recipients/recipienttablemodel.h"
 #include "settings/settingsfile.h"
 #include "tests/support/parsedmail.h"
@@ -174,8 +176,8 @@ private Q_SLOTS:
         click("ToolButton3");
         QVERIFY(clock.isEmpty());
         RecipientTableModel model;
-        model.LoadListFile(dataFile(QStringLiteral("sendlist.csv")));
-        model.SortByColumn(RecipientTableModel::SendColumn);
+        RecipientListFile().LoadListFile(dataFile(QStringLiteral("sendlist.csv")), model);
+        RecipientSort().SortByColumn(model, RecipientTableModel::SendColumn);
         QCOMPARE(model.Cell(1, 1), QStringLiteral("C"));
         QCOMPARE(model.Cell(1, 2), QStringLiteral("A"));
     }
