@@ -96,11 +96,6 @@ TFormGrid::TFormGrid(Prompts& prompts, QWidget* parent)
     StatusBar1->addWidget(StatusPanel1, 1);
     layout->addWidget(StatusBar1);
 
-    // The window sees F1 before any of its controls.
-    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    help->setContext(Qt::WindowShortcut);
-    connect(help, &QShortcut::activated, this, [this] { runGuarded([this] { ToolButton14Click(); }); });
-
     for (auto change : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_model, change, this, [this] {
             ++m_tableChanges;
@@ -155,6 +150,12 @@ void TFormGrid::buildToolBar() {
         ToolBar1->addWidget(button);
         const Command command = commands.at(b.name);
         connect(button, &QToolButton::clicked, this, [this, command] { runCommand(command); });
+        // The window sees the key before its controls do, except a key a cell editor takes for itself
+        // (copy and paste there work on the editor's text). A shortcut takes no place in the tab order.
+        auto* shortcut = new QShortcut(QKeySequence(QLatin1String(b.keys), QKeySequence::PortableText), this);
+        shortcut->setObjectName(QLatin1String(b.name) + QLatin1String("Key"));
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, command] { runCommand(command); });
     }
 }
 
@@ -325,6 +326,8 @@ void TFormGrid::FormShow() {
     ListModified = false;
     m_view->commitEditor();
     m_model->ClearTable();
+    // Numbered from the start, also when no list is loaded (the file dialog below cancelled).
+    m_model->NumberRows();
     m_heading->ResetSortState();
     if (isBlank(FItems)) FItems = DataPath + defaultListFileName();
     fitRowNumberColumn();
@@ -502,10 +505,13 @@ void TFormGrid::ToolButton10Click() {
     FormLoeschen->exec();
     m_heading->ResetSortState();
     const int from = FormLoeschen->VonZeile;
-    const int current = m_model->RemoveRowRange(from, FormLoeschen->BisZeile, CurrentRow());
-    if (from == -1) return;
-    SetCurrentCell(CurrentColumn(), current);
-    setModified();
+    const int to = FormLoeschen->BisZeile;
+    const RecipientTableModel::RowRemoval removal = m_model->RemoveRowRange(from, to, CurrentRow());
+    // The key or click that confirmed the dialog asked for no edit: the current cell is shown without
+    // a cell editor, so the next key does not overwrite it.
+    m_view->setCurrentWithoutEditor(m_rowNumbers->index(removal.currentRow - 1, CurrentColumn()));
+    if (from > 0 && removal.deleted == 0) m_prompts.information(m_texts.noSuchRows.arg(from).arg(to));
+    if (removal.deleted > 0) setModified();
 }
 
 void TFormGrid::ToolButton7Click() {

@@ -1,6 +1,7 @@
 #include "recipients/formgridtexts.h"
 
 #include "core/interfacetexts.h"
+#include "recipients/listeditor.h"
 
 namespace {
 
@@ -15,6 +16,7 @@ FormGridTexts germanTexts() {
             QStringLiteral("Zeilen: "),
             QStringLiteral("Änderungen speichern?"),
             QStringLiteral("Die Datei %1 gibt es schon. Soll sie ersetzt werden?"),
+            QStringLiteral("Zeilen %1 bis %2 gibt es nicht. Nichts gelöscht."),
             {{QStringLiteral("ToolButton1"), QStringLiteral("Neu")},
              {QStringLiteral("ToolButton3"), QStringLiteral("Empfängerliste laden")},
              {QStringLiteral("ToolButton9"), QStringLiteral("Liste speichern")},
@@ -44,6 +46,7 @@ FormGridTexts englishTexts() {
             QStringLiteral("Lines: "),
             QStringLiteral("Save changes?"),
             QStringLiteral("The file %1 already exists. Do you want to replace it?"),
+            QStringLiteral("There are no rows %1 to %2. Nothing deleted."),
             {{QStringLiteral("ToolButton1"), QStringLiteral("New")},
              {QStringLiteral("ToolButton3"), QStringLiteral("Load recipients list")},
              {QStringLiteral("ToolButton9"), QStringLiteral("Save list")},
@@ -63,6 +66,28 @@ FormGridTexts englishTexts() {
 
 } // namespace
 
+QString shortcutText(const QString& keys, int language) {
+    if (!isGerman(language)) return keys;
+    QStringList parts = keys.split(QLatin1Char('+'));
+    // "Ctrl++" splits into "Ctrl", "" and "": the key itself is the "+".
+    if (keys.endsWith(QLatin1String("++"))) {
+        parts.removeLast();
+        parts.last() = QStringLiteral("+");
+    }
+    static const QHash<QString, QString> germanNames = {{QStringLiteral("Ctrl"), QStringLiteral("Strg")},
+                                                        {QStringLiteral("Shift"), QStringLiteral("Umschalt")},
+                                                        {QStringLiteral("Del"), QStringLiteral("Entf")}};
+    for (QString& part : parts)
+        part = germanNames.value(part, part);
+    return parts.join(QLatin1Char('+'));
+}
+
 FormGridTexts formGridTexts(int language) {
-    return isGerman(language) ? germanTexts() : englishTexts();
+    FormGridTexts texts = isGerman(language) ? germanTexts() : englishTexts();
+    for (const FormGridButton& button : formGridButtons())
+        if (button.keys) {
+            QString& hint = texts.hints[QLatin1String(button.name)];
+            hint += QStringLiteral(" (%1)").arg(shortcutText(QLatin1String(button.keys), language));
+        }
+    return texts;
 }

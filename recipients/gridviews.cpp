@@ -74,6 +74,19 @@ void GridView::commitEditor() {
     }
 }
 
+void GridView::setCurrentWithoutEditor(const QModelIndex& index) {
+    if (!index.isValid()) return;
+    // A cell editor the view opened by itself when rows went (it follows the current cell) holds the
+    // cell's own text: closed without writing it back.
+    if (QWidget* editor = indexWidget(currentIndex())) closeEditor(editor, QAbstractItemDelegate::NoHint);
+    const EditTriggers triggers = editTriggers();
+    setEditTriggers(triggers & ~CurrentChanged);
+    setCurrentIndex(index);
+    setEditTriggers(triggers);
+    scrollTo(index);
+    setFocus();
+}
+
 void GridView::mousePressEvent(QMouseEvent* event) {
     const QModelIndex index = indexAt(event->position().toPoint());
     if (pressed)

@@ -59,6 +59,8 @@ public:
     std::function<void()> clickedCell;
 
     void commitEditor();
+    // Makes `index` current and shows it, with no cell editor open.
+    void setCurrentWithoutEditor(const QModelIndex& index);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

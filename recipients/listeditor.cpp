@@ -9,13 +9,28 @@ bool isUntitledListFile(const QString& path) {
 }
 
 const std::vector<FormGridButton>& formGridButtons() {
+    // The usual keys where there are such (new, open, save, save as, copy, paste, help, quit), the
+    // spreadsheet's for inserting and deleting rows and filling down; none that a cell editor takes for
+    // itself, so typing in a cell stays as it was.
     static const std::vector<FormGridButton> buttons = {
-        {"ToolButton1", "new"},        {"ToolButton3", "load"},        {"ToolButton9", "save"},
-        {"ToolButton5", "insertrow"},  {"ToolButton10", "removerow"},  {"ToolButton4", "saveas"},
-        {"ToolButton6", nullptr},      {"ToolButton7", "copy"},        {"ToolButton8", "paste"},
-        {"ToolButton11", "clearlist"}, {"ToolButton12", "insertpath"}, {"ToolButton16", "duplicate"},
-        {"ToolButton2", "viewfile"},   {"ToolButton18", nullptr},      {"ToolButton17", "importcsv"},
-        {"ToolButton14", "help"},      {"ToolButton13", nullptr},      {"ToolButton15", "quit"},
+        {"ToolButton1", "new", "Ctrl+N"},
+        {"ToolButton3", "load", "Ctrl+O"},
+        {"ToolButton9", "save", "Ctrl+S"},
+        {"ToolButton5", "insertrow", "Ctrl++"},
+        {"ToolButton10", "removerow", "Ctrl+-"},
+        {"ToolButton4", "saveas", "Ctrl+Shift+S"},
+        {"ToolButton6", nullptr, nullptr},
+        {"ToolButton7", "copy", "Ctrl+C"},
+        {"ToolButton8", "paste", "Ctrl+V"},
+        {"ToolButton11", "clearlist", "Ctrl+Shift+Del"},
+        {"ToolButton12", "insertpath", "Ctrl+I"},
+        {"ToolButton16", "duplicate", "Ctrl+D"},
+        {"ToolButton2", "viewfile", "F3"},
+        {"ToolButton18", nullptr, nullptr},
+        {"ToolButton17", "importcsv", "Ctrl+Shift+I"},
+        {"ToolButton14", "help", "F1"},
+        {"ToolButton13", nullptr, nullptr},
+        {"ToolButton15", "quit", "Ctrl+Q"},
     };
     return buttons;
 }

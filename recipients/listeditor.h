@@ -17,10 +17,12 @@ inline const QString& untitledListFileName() {
 // Save goes to Save as for a list whose file name is exactly "untitled.csv" (letter case counts).
 bool isUntitledListFile(const QString& path);
 
-// The toolbar, left to right. Separators have no icon (and no hint).
+// The toolbar, left to right. Separators have no icon (and no hint or key).
 struct FormGridButton {
     const char* name;
     const char* icon;
+    // The button's keyboard shortcut, as Qt writes it in English ("Ctrl+Shift+S").
+    const char* keys;
 };
 const std::vector<FormGridButton>& formGridButtons();
 

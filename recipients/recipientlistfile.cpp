@@ -21,6 +21,7 @@ QString RecipientListFile::LoadListFile(const QString& path, RecipientTableModel
         RecipientTableModel::Row& cells = rows[std::size_t(k)];
         for (int c = 1; c <= RecipientRow::FieldCount; ++c)
             cells[std::size_t(c)] = std::move(fields.field(c));
+        cells.Extra = std::move(fields.Extra);
     }
     table.AssignRows(std::move(rows));
     table.NumberRows();
@@ -35,6 +36,8 @@ int RecipientListFile::BuildListText(const RecipientTableModel& table) {
         const RecipientTableModel::Row& cells = table.RowAt(r);
         for (int c = 1; c <= RecipientRow::FieldCount; ++c)
             fields.field(c) = cells[std::size_t(c)];
+        // The fields after the seventh, which the editor does not show, go back unchanged.
+        fields.Extra = cells.Extra;
         const QString line = JoinRecipientLine(fields);
         if (!isBlank(line)) m_listText.append(line);
     }

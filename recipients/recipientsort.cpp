@@ -36,10 +36,15 @@ QString dateKey(const QDate& date, const QTime& time) {
 }
 
 struct SortItem {
-    int row;    // 0 = data row 1
-    bool dated; // the sent column holds a date (false in other columns too)
+    int row;     // 0 = data row 1
+    bool ranked; // the key is a date (sent column) or a row number (column 0); false in other columns
     QCollatorSortKey key;
 };
+
+// A row number as text whose order is number order.
+QString numberKey(uint number) {
+    return QStringLiteral("%1").arg(number, 10, 10, QLatin1Char('0'));
+}
 
 // Reading a sent stamp and making a collation key take microseconds a row, so a long table is worked
 // on in slices, one thread each. Each slice has its own collator and reader.
@@ -54,15 +59,19 @@ struct Slice {
         for (int i = first; i < last; ++i) {
             const RecipientTableModel::Row& cells = table.RowAt(i + 1);
             QString key = trimBlank(cells[std::size_t(column)]);
-            bool dated = false;
+            bool ranked = false;
             if (column == RecipientTableModel::SendColumn) {
                 // A row never sent, or one holding a failure text, goes before every date.
                 QDate date;
                 QTime time;
-                dated = stamps.read(key, &date, &time);
-                key = dated ? dateKey(date, time) : QString();
+                ranked = stamps.read(key, &date, &time);
+                key = ranked ? dateKey(date, time) : QString();
+            } else if (column == 0) {
+                // Row numbers in number order, so that this sort restores the order the list was loaded in.
+                const uint number = key.toUInt(&ranked);
+                if (ranked) key = numberKey(number);
             }
-            items.push_back({i, dated, collator.sortKey(sortItem(key, cells))});
+            items.push_back({i, ranked, collator.sortKey(sortItem(key, cells))});
         }
     }
 
@@ -95,7 +104,7 @@ std::vector<int> RecipientSort::sortedOrder(const RecipientTableModel& table, in
     for (Slice& slice : slices)
         std::move(slice.items.begin(), slice.items.end(), std::back_inserter(items));
     std::stable_sort(items.begin(), items.end(), [](const SortItem& a, const SortItem& b) {
-        if (a.dated != b.dated) return b.dated;
+        if (a.ranked != b.ranked) return b.ranked;
         return a.key.compare(b.key) < 0;
     });
     std::vector<int> order;

@@ -16,8 +16,9 @@ public:
     // Sorts rows 1 to N of `table` ascending by the trimmed text of `column`, N being the number of rows
     // with a non-empty Name cell; rows with equal keys are ordered by their cells, row number first. In
     // the sent column the key is the stamp's date and time, and a blank cell or a text that is no date
-    // comes before every date. Takes the snapshot: rows 1 to N in reverse, then the used rows below them.
-    // False when no row has a name: the table is left as it was and the snapshot empty.
+    // comes before every date; in column 0 the row number's value (10 after 9). Takes the snapshot: rows 1 to
+    // N in reverse, then the used rows below them. False when no row has a name: the table is left as it was
+    // and the snapshot empty.
     bool SortByColumn(RecipientTableModel& table, int column);
     // Replaces the table by the snapshot, in at least DescendingMinRowCount rows. False, and the table
     // unchanged, when there is no snapshot.

@@ -119,15 +119,15 @@ int RecipientTableModel::DeleteTableRow(int row, int currentRow) {
     return std::clamp(currentRow, 1, RowCount() - 1);
 }
 
-int RecipientTableModel::RemoveRowRange(int from, int to, int currentRow) {
-    if (from == -1) return currentRow;
+RecipientTableModel::RowRemoval RecipientTableModel::RemoveRowRange(int from, int to, int currentRow) {
+    const int last = RowCount() - 1;
+    if (from == -1 || from > last) return {0, currentRow};
     if (from == 0) {
         const int current = DeleteTableRow(currentRow, currentRow);
         NumberRows();
-        return current;
+        return {1, current};
     }
-    const int last = RowCount() - 1;
-    from = std::min(std::max(from, 1), last);
+    from = std::max(from, 1);
     to = std::max(std::min(to, last), from);
     // Deleting row `from` (to - from + 1) times, all at once: only a range that takes every data row
     // reaches the last one, which stays, emptied.
@@ -143,7 +143,7 @@ int RecipientTableModel::RemoveRowRange(int from, int to, int currentRow) {
         endRemoveRows();
     }
     NumberRows();
-    return std::min(from, RowCount() - 1);
+    return {to - from + 1, std::min(from, RowCount() - 1)};
 }
 
 bool RecipientTableModel::AppendRow() {

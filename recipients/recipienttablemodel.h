@@ -57,10 +57,15 @@ public:
     // current before; the result is the row to make current afterwards.
     int DeleteTableRow(int row, int currentRow);
     // What the Remove rows command does with the range dialog's answer (from = VonZeile, to = BisZeile):
-    // -1 deletes nothing, 0 deletes `currentRow`, otherwise the range is clamped to the table and deleted,
-    // the last data row being emptied rather than removed. Numbers the rows after a deletion. Returns the
-    // row to make current afterwards.
-    int RemoveRowRange(int from, int to, int currentRow);
+    // -1 deletes nothing, 0 deletes `currentRow`, otherwise the rows from `from` to `to` are deleted, `to`
+    // cut to the last data row, which is emptied rather than removed when the range takes every row. A
+    // range that starts beyond the last data row deletes nothing: the table has no such rows. Numbers the
+    // rows after a deletion.
+    struct RowRemoval {
+        int deleted;    // rows deleted (or emptied); 0 when nothing was
+        int currentRow; // the row to make current afterwards
+    };
+    RowRemoval RemoveRowRange(int from, int to, int currentRow);
 
     // The editor's commands that change rows, beyond the operations above.
     // Insert row: one empty row at the end. False when the table cannot grow (no memory for it); the table

@@ -94,6 +94,9 @@ private Q_SLOTS:
             << QByteArray(" Meier ;\tHans; h@x.de ;Hallo;default;;;\r\n\r\nno address;here;;\r\n   \r\n"
                           "a;b;c@x\r\n")
             << 2 << QByteArray("Meier;Hans;h@x.de;Hallo;default;;;\r\na;b;c@x;;;;;\r\n");
+        QTest::newRow("fields after the seventh come back after it, unchanged")
+            << QByteArray("a; b ;a@x;s;m;sent;att;K-1; ACME ;\r\nno;address;;;;;;K-2\r\nc;;c@x;;;;;K-3") << 2
+            << QByteArray("a;b;a@x;s;m;sent;att;K-1; ACME ;\r\nc;;c@x;;;;;K-3\r\n");
         QTest::newRow("UTF-16 LE stays UTF-16 LE")
             << (QByteArray("\xFF\xFE", 2) + QByteArray("a\0;\0b\0;\0c\0;\0", 12)) << 1
             << (QByteArray("\xFF\xFE", 2) + QByteArray("a\0;\0b\0;\0c\0;\0;\0;\0;\0;\0\r\0\n\0", 24));

@@ -39,9 +39,9 @@ private Q_SLOTS:
             << QStringList{"3", "10", "2", "1", "4", "5", "6", "7", "8", "9"};
         QTest::newRow("by another column")
             << 4 << QStringList{"a|||Zebra", "b|||apple", "c|||Mango"} << QStringList{"2", "3", "1"};
-        QTest::newRow("by row numbers, as text")
+        QTest::newRow("by row numbers, as numbers")
             << 0 << QStringList(11, QStringLiteral("n"))
-            << QStringList{"1", "10", "11", "2", "3", "4", "5", "6", "7", "8", "9"};
+            << QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"};
         QTest::newRow("sent column, all stamps: time order")
             << 6
             << QStringList{"a|||||" + stamp(2026, 1, 2, 8, 0, 0), "b|||||" + stamp(2025, 12, 31, 23, 59, 59),
@@ -95,6 +95,43 @@ private Q_SLOTS:
         for (int r = named + 1; r <= rows.size(); ++r)
             if (model.IsRowUsed(r)) expected << model.Cell(0, r);
         QCOMPARE(snapshotNumbers(sort), expected);
+    }
+
+    // After any sort, a sort by row number brings back the loaded order, whatever the numbers' lengths.
+    void rowNumbersRestoreTheOrder() {
+        RecipientTableModel model;
+        RecipientSort sort;
+        sort.SetLocale(kGerman);
+        QStringList rows;
+        for (int i = 1; i <= 120; ++i)
+            rows << QStringLiteral("N%1").arg((i * 37) % 120);
+        fill(model, rows);
+        QVERIFY(sort.SortByColumn(model, 1));
+        QVERIFY(numbers(model, 120) != rowNumbers(1, 120));
+        QVERIFY(sort.SortByColumn(model, 0));
+        QCOMPARE(numbers(model, 120), rowNumbers(1, 120));
+        QCOMPARE(rowTexts(model, 1, 120), rows);
+    }
+
+    // A row's fields after the seventh move with it, into the snapshot and back.
+    void fieldsAfterTheSeventhTravel() {
+        RecipientTableModel model;
+        RecipientSort sort;
+        sort.SetLocale(kGerman);
+        std::vector<RecipientTableModel::Row> rows(3);
+        const QStringList names{"Bert", "Carl", "Anna"};
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            rows[i][1] = names.at(qsizetype(i));
+            rows[i].Extra = names.at(qsizetype(i)).left(1) + ";";
+        }
+        model.AssignRows(rows);
+        auto extras = [&model] {
+            return QStringList{model.RowAt(1).Extra, model.RowAt(2).Extra, model.RowAt(3).Extra};
+        };
+        QVERIFY(sort.SortByColumn(model, 1));
+        QCOMPARE(extras(), (QStringList{"A;", "B;", "C;"}));
+        QVERIFY(sort.ShowDescending(model));
+        QCOMPARE(extras(), (QStringList{"C;", "B;", "A;"}));
     }
 
     // Texts that differ in letter case alone are equal: their rows keep their order.

@@ -82,24 +82,30 @@ private Q_SLOTS:
         QTest::addColumn<int>("current");
         QTest::addColumn<QStringList>("rows");
         QTest::addColumn<int>("newCurrent");
+        QTest::addColumn<int>("deleted");
         auto markers = [](int from, int to) {
             QStringList list;
             for (int i = from; i <= to; ++i)
                 list << QStringLiteral("r%1").arg(i, 2, 10, QLatin1Char('0'));
             return list;
         };
-        QTest::newRow("cancelled") << 19 << -1 << 0 << 4 << markers(1, 18) << 4;
-        QTest::newRow("current row") << 19 << 0 << 0 << 4 << markers(1, 3) + markers(5, 18) << 4;
-        QTest::newRow("current row, the only one") << 2 << 0 << 0 << 1 << QStringList{""} << 1;
-        QTest::newRow("one row") << 19 << 3 << 3 << 10 << markers(1, 2) + markers(4, 18) << 3;
-        QTest::newRow("5 to 100 on 19 rows") << 19 << 5 << 100 << 1 << markers(1, 4) << 4;
-        QTest::newRow("1 to 18 on 19 rows: one empty row") << 19 << 1 << 18 << 7 << QStringList{""} << 1;
-        QTest::newRow("1 to 1000 on 19 rows") << 19 << 1 << 1000 << 7 << QStringList{""} << 1;
-        QTest::newRow("1 to 17 leaves the last row") << 19 << 1 << 17 << 7 << QStringList{"r18"} << 1;
-        QTest::newRow("range beyond the table: the last row") << 19 << 40 << 50 << 1 << markers(1, 17) << 17;
+        QTest::newRow("cancelled") << 19 << -1 << 0 << 4 << markers(1, 18) << 4 << 0;
+        QTest::newRow("current row") << 19 << 0 << 0 << 4 << markers(1, 3) + markers(5, 18) << 4 << 1;
+        QTest::newRow("current row, the only one") << 2 << 0 << 0 << 1 << QStringList{""} << 1 << 1;
+        QTest::newRow("one row") << 19 << 3 << 3 << 10 << markers(1, 2) + markers(4, 18) << 3 << 1;
+        QTest::newRow("5 to 100 on 19 rows") << 19 << 5 << 100 << 1 << markers(1, 4) << 4 << 14;
+        QTest::newRow("1 to 18 on 19 rows: one empty row")
+            << 19 << 1 << 18 << 7 << QStringList{""} << 1 << 18;
+        QTest::newRow("1 to 1000 on 19 rows") << 19 << 1 << 1000 << 7 << QStringList{""} << 1 << 18;
+        QTest::newRow("1 to 17 leaves the last row") << 19 << 1 << 17 << 7 << QStringList{"r18"} << 1 << 17;
+        QTest::newRow("range beyond the table: nothing") << 19 << 40 << 50 << 6 << markers(1, 18) << 6 << 0;
+        QTest::newRow("from one past the last row: nothing")
+            << 19 << 19 << 30 << 6 << markers(1, 18) << 6 << 0;
+        QTest::newRow("from the last row: to is cut to it")
+            << 19 << 18 << 30 << 1 << markers(1, 17) << 17 << 1;
         QTest::newRow("to below from: from alone")
-            << 19 << 7 << 2 << 1 << markers(1, 6) + markers(8, 18) << 7;
-        QTest::newRow("start of the table") << 19 << 1 << 3 << 1 << markers(4, 18) << 1;
+            << 19 << 7 << 2 << 1 << markers(1, 6) + markers(8, 18) << 7 << 1;
+        QTest::newRow("start of the table") << 19 << 1 << 3 << 1 << markers(4, 18) << 1 << 3;
     }
     void removeRowRange() {
         QFETCH(int, rowCount);
@@ -108,6 +114,7 @@ private Q_SLOTS:
         QFETCH(int, current);
         QFETCH(QStringList, rows);
         QFETCH(int, newCurrent);
+        QFETCH(int, deleted);
         RecipientTableModel model;
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         model.SetRowCount(rowCount);
@@ -115,10 +122,40 @@ private Q_SLOTS:
             model.SetCell(1, r, QStringLiteral("r%1").arg(r, 2, 10, QLatin1Char('0')));
         model.NumberRows();
 
-        QCOMPARE(model.RemoveRowRange(from, to, current), newCurrent);
+        const RecipientTableModel::RowRemoval removal = model.RemoveRowRange(from, to, current);
 
+        QCOMPARE(removal.currentRow, newCurrent);
+        QCOMPARE(removal.deleted, deleted);
         QCOMPARE(rowTexts(model, 1, model.RowCount() - 1), rows);
         QCOMPARE(numbers(model, model.RowCount() - 1), rowNumbers(1, int(rows.size())));
+    }
+
+    // The fields after the seventh belong to their row: they move, go and are cleared with it, and no
+    // column shows them.
+    void fieldsAfterTheSeventhStayWithTheirRow() {
+        RecipientTableModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        std::vector<RecipientTableModel::Row> rows(4);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            rows[i][1] = QStringLiteral("n%1").arg(i + 1);
+            rows[i].Extra = QStringLiteral("x%1;").arg(i + 1);
+        }
+        model.AssignRows(rows);
+        QCOMPARE(model.columnCount(), 8);
+        auto extras = [&model] {
+            QStringList list;
+            for (int r = 1; r <= 4; ++r)
+                list << model.Cell(1, r) + "=" + model.RowAt(r).Extra;
+            return list;
+        };
+        model.ReorderRows({2, 0, 3, 1});
+        QCOMPARE(extras(), (QStringList{"n3=x3;", "n1=x1;", "n4=x4;", "n2=x2;"}));
+        model.DeleteTableRow(1, 1);
+        QCOMPARE(extras(), (QStringList{"n1=x1;", "n4=x4;", "n2=x2;", "="}));
+        model.RemoveRowRange(2, 2, 1);
+        QCOMPARE(extras(), (QStringList{"n1=x1;", "n2=x2;", "=", "="}));
+        model.ClearTable();
+        QCOMPARE(extras(), (QStringList{"=", "=", "=", "="}));
     }
 
     void itemModelInterface() {
