@@ -1,5 +1,7 @@
 #include "bench/bench.h"
 #include "core/datetimenumber.h"
+#include "recipients/recipientlistfile.h"
+#include "recipients/recipientsort.h"
 #include "recipients/recipienttablemodel.h"
 
 #include <QRandomGenerator>
@@ -51,25 +53,27 @@ const Bench recipients("recipients", [] {
     writeTextFile(file, generatedList(locale), TextEncoding::Ansi);
 
     RecipientTableModel model;
-    model.SetLocale(locale);
+    RecipientListFile list;
+    RecipientSort sort;
+    sort.SetLocale(locale);
     QString status;
     reportFigure(QStringLiteral("recipient list LoadListFile, 100000 rows"),
-                 timeSeconds([&] { status = model.LoadListFile(file); }), QStringLiteral("s"));
+                 timeSeconds([&] { status = list.LoadListFile(file, model); }), QStringLiteral("s"));
     check(status == QStringLiteral("Zeilen: 100000"), "the list did not load");
 
     reportFigure(QStringLiteral("recipient list SortByColumn Name, 100000 rows"),
-                 timeSeconds([&] { model.SortByColumn(1); }), QStringLiteral("s"));
-    check(model.SnapshotRowCount() == kRows + 1, "the Name sort took no snapshot");
+                 timeSeconds([&] { sort.SortByColumn(model, 1); }), QStringLiteral("s"));
+    check(sort.SnapshotRowCount() == kRows + 1, "the Name sort took no snapshot");
 
     reportFigure(QStringLiteral("recipient list SortByColumn sent, 100000 rows"),
-                 timeSeconds([&] { model.SortByColumn(RecipientTableModel::SendColumn); }),
+                 timeSeconds([&] { sort.SortByColumn(model, RecipientTableModel::SendColumn); }),
                  QStringLiteral("s"));
-    check(model.SnapshotRowCount() == kRows + 1, "the sent-column sort took no snapshot");
+    check(sort.SnapshotRowCount() == kRows + 1, "the sent-column sort took no snapshot");
 
     int count = 0;
     reportFigure(QStringLiteral("recipient list BuildListText + atomic write, 100000 rows"), timeSeconds([&] {
-                     count = model.BuildListText();
-                     model.WriteListText(file);
+                     count = list.BuildListText(model);
+                     list.WriteListText(file);
                  }),
                  QStringLiteral("s"));
     check(count == kRows, "rows were lost on saving");

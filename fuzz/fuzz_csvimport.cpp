@@ -7,6 +7,8 @@
 #include "core/textfile.h"
 #include "fuzz/fuzzcheck.h"
 #include "import/csvimport.h"
+#include "recipients/recipientlistfile.h"
+#include "recipients/recipientsort.h"
 #include "recipients/recipienttablemodel.h"
 
 namespace {
@@ -66,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     // Saved as the editor saves it: one line per row with an address, and each reads back as that row.
-    model.BuildListText();
+    RecipientListFile list;
+    list.BuildListText(model);
     qsizetype next = 0;
     for (int row = 1; row < model.RowCount(); ++row) {
         RecipientRow cells;
@@ -74,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             cells.field(c) = model.Cell(c, row);
         const QString line = JoinRecipientLine(cells);
         if (line.isEmpty()) continue;
-        FUZZ_CHECK(next < model.ListText().size() && model.ListText().at(next) == line, row);
+        FUZZ_CHECK(next < list.ListText().size() && list.ListText().at(next) == line, row);
         ++next;
         // Seven fields, the address where it was: what the cell held, trimmed, with a ";" (which the
         // line format cannot hold) turned into ",".
@@ -84,12 +87,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(back.field(c) == trimBlank(cells.field(c)).replace(u';', u','),
                        "row" << row << "field" << c << line);
     }
-    FUZZ_CHECK(next == model.ListText().size(), next << model.ListText().size());
+    FUZZ_CHECK(next == list.ListText().size(), next << list.ListText().size());
 
     // Sorting by a name and by the sent column (dates) keeps every row.
     const int rows = model.RowCount();
-    model.SortByColumn(1 + (mode >> 1) % 7);
-    model.SortByColumn(RecipientTableModel::SendColumn);
+    RecipientSort sort;
+    sort.SortByColumn(model, 1 + (mode >> 1) % 7);
+    sort.SortByColumn(model, RecipientTableModel::SendColumn);
     FUZZ_CHECK(model.RowCount() == rows, rows << model.RowCount());
     return 0;
 }

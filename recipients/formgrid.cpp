@@ -2,8 +2,9 @@
 
 #include "core/apperror.h"
 #include "core/blank.h"
-#include "core/interfacetexts.h"
 #include "recipients/formloeschen.h"
+#include "recipients/gridviews.h"
+#include "recipients/headingsort.h"
 #include "recipients/recipienttablemodel.h"
 
 #include <QAbstractButton>
@@ -13,7 +14,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QIdentityProxyModel>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -21,7 +21,6 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QStatusBar>
-#include <QStyleOptionHeader>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -57,130 +56,13 @@ QIcon icon(const char* name) {
 
 } // namespace
 
-namespace formgrid {
-
-// The view's model: the table itself, with the row numbers of column 0 shown as the vertical header, so
-// they stay in place when the table scrolls sideways and the rows can be resized there.
-class RowNumberModel : public QIdentityProxyModel {
-public:
-    RowNumberModel(RecipientTableModel* table, QObject* parent)
-        : QIdentityProxyModel(parent), m_table(table) {
-        setSourceModel(table);
-        connect(table, &QAbstractItemModel::dataChanged, this,
-                [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
-                    if (topLeft.column() == 0)
-                        emit headerDataChanged(Qt::Vertical, topLeft.row(), bottomRight.row());
-                });
-    }
-
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation == Qt::Horizontal) return QIdentityProxyModel::headerData(section, orientation, role);
-        if (role == Qt::DisplayRole) return m_table->Cell(0, section + 1);
-        return {};
-    }
-
-private:
-    RecipientTableModel* m_table;
-};
-
-// The heading row: draws the sort arrow at the left end of the sorted column's heading and reports
-// presses, except those that start resizing a column.
-class HeadingView : public QHeaderView {
-public:
-    HeadingView(const RecipientTableModel* table, const QPixmap* ascending, const QPixmap* descending,
-                QWidget* parent)
-        : QHeaderView(Qt::Horizontal, parent), m_table(table), m_ascending(ascending),
-          m_descending(descending) {}
-
-    std::function<void(int column, bool leftButton)> pressed;
-
-protected:
-    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
-        // The style may leave the painter clipped to nothing; the arrow goes over the finished heading.
-        painter->save();
-        QHeaderView::paintSection(painter, rect, logicalIndex);
-        painter->restore();
-        switch (m_table->HeadingArrow(logicalIndex)) {
-        case RecipientTableModel::SortArrow::Ascending:
-            painter->drawPixmap(rect.topLeft(), *m_ascending);
-            break;
-        case RecipientTableModel::SortArrow::Descending:
-            painter->drawPixmap(rect.topLeft(), *m_descending);
-            break;
-        case RecipientTableModel::SortArrow::None:
-            break;
-        }
-    }
-
-    void mousePressEvent(QMouseEvent* event) override {
-        const int position = event->position().toPoint().x();
-        if (!onResizeHandle(position) && pressed)
-            pressed(logicalIndexAt(position), event->button() == Qt::LeftButton);
-        QHeaderView::mousePressEvent(event);
-    }
-
-private:
-    // Where a press resizes a column rather than pressing its heading.
-    bool onResizeHandle(int position) const {
-        const int column = logicalIndexAt(position);
-        if (column < 0) return false;
-        const int grip = style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, this);
-        const int start = sectionViewportPosition(column);
-        if (position > start + sectionSize(column) - grip) return true;
-        if (position >= start + grip) return false;
-        for (int visual = visualIndex(column) - 1; visual >= 0; --visual)
-            if (!isSectionHidden(logicalIndex(visual))) return true;
-        return false;
-    }
-
-    const RecipientTableModel* m_table;
-    const QPixmap* m_ascending;
-    const QPixmap* m_descending;
-};
-
-} // namespace formgrid
-
-// The visible table. Reports mouse presses on the cells and lets the window take an open cell editor's
-// text before a command works on the table.
-class formgrid::GridView : public QTableView {
-public:
-    using QTableView::QTableView;
-
-    std::function<void(int column, int row, bool leftButton)> pressed;
-    // A left click on a cell; also when it opened the cell editor, which keeps QAbstractItemView::clicked
-    // quiet.
-    std::function<void()> clickedCell;
-
-    void commitEditor() {
-        if (state() != EditingState) return;
-        if (QWidget* editor = indexWidget(currentIndex())) {
-            commitData(editor);
-            closeEditor(editor, QAbstractItemDelegate::NoHint);
-        }
-    }
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override {
-        const QModelIndex index = indexAt(event->position().toPoint());
-        if (pressed)
-            pressed(index.isValid() ? index.column() : -1, index.isValid() ? index.row() + 1 : -1,
-                    event->button() == Qt::LeftButton);
-        QTableView::mousePressEvent(event);
-    }
-
-    void mouseReleaseEvent(QMouseEvent* event) override {
-        const bool onCell = indexAt(event->position().toPoint()).isValid();
-        QTableView::mouseReleaseEvent(event);
-        if (onCell && event->button() == Qt::LeftButton && clickedCell) clickedCell();
-    }
-};
-
 using formgrid::GridView;
 using formgrid::HeadingView;
+using formgrid::RowNumberModel;
 
 TFormGrid::TFormGrid(Prompts& prompts, QWidget* parent)
     : QDialog(parent), m_prompts(prompts), m_model(new RecipientTableModel(this)),
-      m_texts(formGridTexts(Language)) {
+      m_heading(new HeadingSort(*m_model, this)), m_texts(formGridTexts(Language)) {
     registerFormGridIcons();
     setObjectName(QStringLiteral("FormGrid"));
     setModal(true);
@@ -213,11 +95,6 @@ TFormGrid::TFormGrid(Prompts& prompts, QWidget* parent)
     StatusBar1->addWidget(StatusPanel0);
     StatusBar1->addWidget(StatusPanel1, 1);
     layout->addWidget(StatusBar1);
-
-    // The window sees F1 before any of its controls.
-    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    help->setContext(Qt::WindowShortcut);
-    connect(help, &QShortcut::activated, this, [this] { runGuarded([this] { ToolButton14Click(); }); });
 
     for (auto change : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_model, change, this, [this] {
@@ -273,16 +150,22 @@ void TFormGrid::buildToolBar() {
         ToolBar1->addWidget(button);
         const Command command = commands.at(b.name);
         connect(button, &QToolButton::clicked, this, [this, command] { runCommand(command); });
+        // The window sees the key before its controls do, except a key a cell editor takes for itself
+        // (copy and paste there work on the editor's text). A shortcut takes no place in the tab order.
+        auto* shortcut = new QShortcut(QKeySequence(QLatin1String(b.keys), QKeySequence::PortableText), this);
+        shortcut->setObjectName(QLatin1String(b.name) + QLatin1String("Key"));
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, command] { runCommand(command); });
     }
 }
 
 void TFormGrid::buildTable() {
-    m_rowNumbers = new formgrid::RowNumberModel(m_model, this);
+    m_rowNumbers = new RowNumberModel(m_model, this);
     m_view = new GridView(this);
     StringGrid1 = m_view;
     StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
     StringGrid1->setFont(QFont(QStringLiteral("Arial"), 8));
-    auto* headings = new HeadingView(m_model, &m_image1, &m_image2, StringGrid1);
+    auto* headings = new HeadingView(m_heading, &m_image1, &m_image2, StringGrid1);
     headings->setObjectName(QStringLiteral("StringGrid1Headings"));
     StringGrid1->setHorizontalHeader(headings);
     StringGrid1->setModel(m_rowNumbers);
@@ -338,7 +221,7 @@ void TFormGrid::buildTable() {
         corner->setObjectName(QStringLiteral("StringGrid1Corner"));
         corner->installEventFilter(this);
         // The arrow there follows the sort state as the headings' arrows do.
-        connect(m_model, &QAbstractItemModel::headerDataChanged, corner, [corner] { corner->update(); });
+        connect(m_heading, &HeadingSort::arrowsChanged, corner, [corner] { corner->update(); });
     }
 }
 
@@ -385,14 +268,14 @@ void TFormGrid::paintCorner(QWidget* corner) {
     painter.setPen(QColor(0xA0, 0xA0, 0xA0));
     painter.drawLine(r.topRight(), r.bottomRight());
     painter.drawLine(r.bottomLeft(), r.bottomRight());
-    switch (m_model->HeadingArrow(0)) {
-    case RecipientTableModel::SortArrow::Ascending:
+    switch (m_heading->HeadingArrow(0)) {
+    case HeadingSort::SortArrow::Ascending:
         painter.drawPixmap(0, 0, m_image1);
         break;
-    case RecipientTableModel::SortArrow::Descending:
+    case HeadingSort::SortArrow::Descending:
         painter.drawPixmap(0, 0, m_image2);
         break;
-    case RecipientTableModel::SortArrow::None:
+    case HeadingSort::SortArrow::None:
         break;
     }
 }
@@ -443,8 +326,9 @@ void TFormGrid::FormShow() {
     ListModified = false;
     m_view->commitEditor();
     m_model->ClearTable();
-    m_model->ResetSortState();
-    m_snapshotColumn = -1;
+    // Numbered from the start, also when no list is loaded (the file dialog below cancelled).
+    m_model->NumberRows();
+    m_heading->ResetSortState();
     if (isBlank(FItems)) FItems = DataPath + defaultListFileName();
     fitRowNumberColumn();
     if (!QFileInfo(FItems).isFile()) {
@@ -461,7 +345,7 @@ void TFormGrid::FormShow() {
     StatusPanel1->setText(FItems);
     ApplyLanguage();
     SetCurrentCell(1, 1);
-    const QString lines = m_model->LoadListFile(FItems);
+    const QString lines = m_listFile.LoadListFile(FItems, *m_model);
     if (!lines.isEmpty()) StatusPanel0->setText(lines);
     SetCurrentCell(1, 1);
 }
@@ -472,7 +356,7 @@ void TFormGrid::ApplyLanguage() {
     for (const FormGridButton& b : formGridButtons()) {
         if (!b.icon) continue;
         if (auto* button = ToolBar1->findChild<QToolButton*>(QLatin1String(b.name)))
-            button->setToolTip(QString::fromUtf8(isGerman(Language) ? b.german : b.english));
+            button->setToolTip(m_texts.hints.value(QLatin1String(b.name)));
     }
     m_model->SetHeadings(Language);
 }
@@ -515,7 +399,7 @@ bool TFormGrid::askToSaveChanges() {
 
 void TFormGrid::ToolButton1Click() {
     if (!askToSaveChanges()) return;
-    m_model->ResetSortState();
+    m_heading->ResetSortState();
     m_model->ClearTable();
     m_model->NumberRows();
     FItems = DataPath + untitledListFileName();
@@ -529,12 +413,12 @@ void TFormGrid::ToolButton3Click() {
     const QString path = m_prompts.openFile(m_openDialog1);
     if (!path.isEmpty()) {
         m_openDialog1.folder = QFileInfo(path).absolutePath();
-        m_model->ResetSortState();
+        m_heading->ResetSortState();
         m_model->ClearTable();
         FItems = path;
         ListModified = false;
         StatusPanel1->setText(FItems);
-        const QString lines = m_model->LoadListFile(FItems);
+        const QString lines = m_listFile.LoadListFile(FItems, *m_model);
         if (!lines.isEmpty()) StatusPanel0->setText(lines);
     }
     SetCurrentCell(CurrentColumn(), 1);
@@ -550,7 +434,7 @@ void TFormGrid::ToolButton4Click() {
 
 TFormGrid::SaveOutcome TFormGrid::saveList() {
     if (isUntitledListFile(FItems)) return saveListAs();
-    if (m_model->BuildListText() == 0) {
+    if (m_listFile.BuildListText(*m_model) == 0) {
         m_prompts.information(m_texts.noAddress);
         return SaveOutcome::NothingToSave;
     }
@@ -558,7 +442,7 @@ TFormGrid::SaveOutcome TFormGrid::saveList() {
 }
 
 TFormGrid::SaveOutcome TFormGrid::saveListAs() {
-    if (m_model->BuildListText() == 0) {
+    if (m_listFile.BuildListText(*m_model) == 0) {
         m_prompts.information(m_texts.noAddress);
         return SaveOutcome::NothingToSave;
     }
@@ -582,7 +466,7 @@ TFormGrid::SaveOutcome TFormGrid::saveListAs() {
 
 bool TFormGrid::writeList(const QString& path) {
     try {
-        m_model->WriteListText(path);
+        m_listFile.WriteListText(path);
     } catch (const AppError& e) {
         // The change mark stays set: the list is not saved.
         m_prompts.error(e.text());
@@ -619,11 +503,15 @@ void TFormGrid::ToolButton10Click() {
     if (!FormLoeschen) return;
     FormLoeschen->Language = Language;
     FormLoeschen->exec();
+    m_heading->ResetSortState();
     const int from = FormLoeschen->VonZeile;
-    const int current = m_model->RemoveRowRange(from, FormLoeschen->BisZeile, CurrentRow());
-    if (from == -1) return;
-    SetCurrentCell(CurrentColumn(), current);
-    setModified();
+    const int to = FormLoeschen->BisZeile;
+    const RecipientTableModel::RowRemoval removal = m_model->RemoveRowRange(from, to, CurrentRow());
+    // The key or click that confirmed the dialog asked for no edit: the current cell is shown without
+    // a cell editor, so the next key does not overwrite it.
+    m_view->setCurrentWithoutEditor(m_rowNumbers->index(removal.currentRow - 1, CurrentColumn()));
+    if (from > 0 && removal.deleted == 0) m_prompts.information(m_texts.noSuchRows.arg(from).arg(to));
+    if (removal.deleted > 0) setModified();
 }
 
 void TFormGrid::ToolButton7Click() {
@@ -639,7 +527,7 @@ void TFormGrid::ToolButton8Click() {
 
 void TFormGrid::ToolButton11Click() {
     if (!m_prompts.question(m_texts.clearListAsk)) return;
-    m_model->ResetSortState();
+    m_heading->ResetSortState();
     m_model->ClearTable();
     m_model->NumberRows();
     setModified();
@@ -703,17 +591,5 @@ void TFormGrid::StringGrid1SetEditText() {
 }
 
 void TFormGrid::StringGrid1MouseDown(int column, int row, bool leftButton) {
-    const bool showsDescending = row == 0 && leftButton && column >= 1 &&
-                                 column < RecipientTableModel::ColumnCount &&
-                                 m_model->AscendingMark[std::size_t(column)];
-    // The snapshot holds the table as the last sort left it. When it was taken by another column, or the
-    // table has changed since, the column is sorted afresh first, so the descending order shown is that
-    // of the rows as they are now and no edit is lost.
-    if (showsDescending && (m_snapshotColumn != column || m_snapshotChanges != m_tableChanges))
-        m_model->SortByColumn(column);
-    m_model->MouseDown(column, row, leftButton);
-    if (row == 0 && leftButton && column >= 0 && !showsDescending) {
-        m_snapshotColumn = column;
-        m_snapshotChanges = m_tableChanges;
-    }
+    m_heading->Press(column, row, leftButton);
 }

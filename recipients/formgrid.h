@@ -1,7 +1,9 @@
 #pragma once
 
 #include "core/prompts.h"
+#include "recipients/formgridtexts.h"
 #include "recipients/listeditor.h"
+#include "recipients/recipientlistfile.h"
 
 #include <QDialog>
 #include <QPixmap>
@@ -9,6 +11,7 @@
 
 #include <functional>
 
+class HeadingSort;
 class QLabel;
 class QStatusBar;
 class QTableView;
@@ -53,6 +56,8 @@ public:
 
     // The table and what it shows. The model counts rows as the grid does: row 0 is the heading row.
     RecipientTableModel* Model() const { return m_model; }
+    // The heading row as the sort control: the arrows, the marks and the sort with its snapshot.
+    HeadingSort* Heading() const { return m_heading; }
     QTableView* StringGrid1 = nullptr;
     QToolBar* ToolBar1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
@@ -118,6 +123,8 @@ private:
 
     Prompts& m_prompts;
     RecipientTableModel* m_model = nullptr;
+    HeadingSort* m_heading = nullptr;
+    RecipientListFile m_listFile;
     formgrid::RowNumberModel* m_rowNumbers = nullptr;
     formgrid::GridView* m_view = nullptr; // StringGrid1
     FormGridTexts m_texts;
@@ -126,9 +133,6 @@ private:
     QPixmap m_image1; // the ascending arrow
     QPixmap m_image2; // the descending arrow
     bool m_placed = false;
-    // Counts every change the model reports, whoever made it; tells whether the import wrote rows and
-    // whether the descending snapshot still matches the table.
+    // Counts every change the model reports, whoever made it; tells whether the import wrote rows.
     quint64 m_tableChanges = 0;
-    quint64 m_snapshotChanges = 0;
-    int m_snapshotColumn = -1;
 };

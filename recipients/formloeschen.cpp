@@ -1,6 +1,6 @@
 #include "recipients/formloeschen.h"
 
-#include "core/interfacetexts.h"
+#include "recipients/formloeschentexts.h"
 #include "recipients/rowrange.h"
 
 #include <QCheckBox>
@@ -29,38 +29,6 @@ protected:
         painter.fillRect(rect(), gradient);
     }
 };
-
-struct DialogTexts {
-    QString caption;
-    QString checkBox;
-    QString fromLabel;
-    QString toLabel;
-    QString cancel;
-    QString invalidFrom;
-    QString invalidTo;
-    QString invalidRange;
-};
-
-DialogTexts dialogTexts(int language) {
-    if (isGerman(language))
-        return {QStringLiteral("Zeilen löschen"),
-                QStringLiteral("Aktuelle Zeile löschen"),
-                QStringLiteral("Von Zeilennr.:"),
-                QStringLiteral("Bis Zeilennr.:"),
-                QStringLiteral("Abbrechen"),
-                QStringLiteral("Ungültige Zeilennummer VON!"),
-                QStringLiteral("Ungültige Zeilennummer BIS!"),
-                QStringLiteral("Zeilennummern müssen größer 0 und BIS darf nicht kleiner als VON sein!")};
-    return {
-        QStringLiteral("Delete rows"),
-        QStringLiteral("Delete current row"),
-        QStringLiteral("From row:"),
-        QStringLiteral("To row:"),
-        QStringLiteral("Cancel"),
-        QStringLiteral("Invalid row number FROM!"),
-        QStringLiteral("Invalid row number TO!"),
-        QStringLiteral("Row numbers have to be greater than 0 and FROM has to be equal or less than TO!")};
-}
 
 } // namespace
 
@@ -152,7 +120,7 @@ void TFormLoeschen::FormShow() {
 }
 
 void TFormLoeschen::ApplyLanguage() {
-    const DialogTexts texts = dialogTexts(Language);
+    const FormLoeschenTexts texts = formLoeschenTexts(Language);
     setWindowTitle(texts.caption);
     m_checkBox1->setText(texts.checkBox);
     m_label1->setText(texts.fromLabel);

@@ -1,7 +1,5 @@
 #include "recipients/listeditor.h"
 
-#include "core/interfacetexts.h"
-
 #include <QFileInfo>
 
 #include <algorithm>
@@ -10,45 +8,29 @@ bool isUntitledListFile(const QString& path) {
     return QFileInfo(path).fileName() == untitledListFileName();
 }
 
-FormGridTexts formGridTexts(int language) {
-    if (isGerman(language))
-        return {QStringLiteral("Empfänger"),
-                QStringLiteral("Bitte geben Sie mindestens eine Empfänger-Mail an, um Daten zu speichern."),
-                QStringLiteral("Zeilenlimit erreicht. Keine neue Zeile möglich!"),
-                QStringLiteral("Liste löschen?"),
-                QStringLiteral("Zeilen: "),
-                QStringLiteral("Änderungen speichern?"),
-                QStringLiteral("Die Datei %1 gibt es schon. Soll sie ersetzt werden?")};
-    return {QStringLiteral("Recipients"),
-            QStringLiteral("Enter at least a recipient mail address to save data."),
-            QStringLiteral("Reached row limit. No more rows available!"),
-            QStringLiteral("Delete list?"),
-            QStringLiteral("Lines: "),
-            QStringLiteral("Save changes?"),
-            QStringLiteral("The file %1 already exists. Do you want to replace it?")};
-}
-
 const std::vector<FormGridButton>& formGridButtons() {
+    // The usual keys where there are such (new, open, save, save as, copy, paste, help, quit), the
+    // spreadsheet's for inserting and deleting rows and filling down; none that a cell editor takes for
+    // itself, so typing in a cell stays as it was.
     static const std::vector<FormGridButton> buttons = {
-        {"ToolButton1", "new", "Neu", "New"},
-        {"ToolButton3", "load", "Empfängerliste laden", "Load recipients list"},
-        {"ToolButton9", "save", "Liste speichern", "Save list"},
-        {"ToolButton5", "insertrow", "Zeile einfügen", "Insert row"},
-        {"ToolButton10", "removerow", "Zeile entfernen", "Remove row"},
-        {"ToolButton4", "saveas", "Liste speichern unter...", "Save list as..."},
-        {"ToolButton6", nullptr, nullptr, nullptr},
-        {"ToolButton7", "copy", "Kopieren", "Copy"},
-        {"ToolButton8", "paste", "Einfügen", "Paste"},
-        {"ToolButton11", "clearlist", "Gesamte Liste löschen", "Clear list"},
-        {"ToolButton12", "insertpath", "Datei einfügen", "Insert file path"},
-        {"ToolButton16", "duplicate", "Aktuellen Spalteninhalt duplizieren",
-         "Duplicate content of current column"},
-        {"ToolButton2", "viewfile", "Datei anzeigen", "View file"},
-        {"ToolButton18", nullptr, nullptr, nullptr},
-        {"ToolButton17", "importcsv", ".csv importieren", "Import .csv"},
-        {"ToolButton14", "help", "Hilfe", "Help"},
-        {"ToolButton13", nullptr, nullptr, nullptr},
-        {"ToolButton15", "quit", "Schliessen", "Quit"},
+        {"ToolButton1", "new", "Ctrl+N"},
+        {"ToolButton3", "load", "Ctrl+O"},
+        {"ToolButton9", "save", "Ctrl+S"},
+        {"ToolButton5", "insertrow", "Ctrl++"},
+        {"ToolButton10", "removerow", "Ctrl+-"},
+        {"ToolButton4", "saveas", "Ctrl+Shift+S"},
+        {"ToolButton6", nullptr, nullptr},
+        {"ToolButton7", "copy", "Ctrl+C"},
+        {"ToolButton8", "paste", "Ctrl+V"},
+        {"ToolButton11", "clearlist", "Ctrl+Shift+Del"},
+        {"ToolButton12", "insertpath", "Ctrl+I"},
+        {"ToolButton16", "duplicate", "Ctrl+D"},
+        {"ToolButton2", "viewfile", "F3"},
+        {"ToolButton18", nullptr, nullptr},
+        {"ToolButton17", "importcsv", "Ctrl+Shift+I"},
+        {"ToolButton14", "help", "F1"},
+        {"ToolButton13", nullptr, nullptr},
+        {"ToolButton15", "quit", "Ctrl+Q"},
     };
     return buttons;
 }

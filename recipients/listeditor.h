@@ -6,8 +6,8 @@
 
 #include <vector>
 
-// What the recipient list editor decides without a window: its texts in both languages, the name of a new
-// list, the column widths and how clipboard text becomes the text of one cell.
+// What the recipient list editor decides without a window: its toolbar, the name of a new list, the column
+// widths and how clipboard text becomes the text of one cell. Its texts are in formgridtexts.h.
 
 // The name New gives a list; Save asks for another one before writing it.
 inline const QString& untitledListFileName() {
@@ -17,23 +17,12 @@ inline const QString& untitledListFileName() {
 // Save goes to Save as for a list whose file name is exactly "untitled.csv" (letter case counts).
 bool isUntitledListFile(const QString& path);
 
-struct FormGridTexts {
-    QString caption;
-    QString noAddress;      // save with no recipient address (information)
-    QString rowLimit;       // the table cannot grow (warning)
-    QString clearListAsk;   // clear list (question)
-    QString linesPrefix;    // panel 0 after an edit, before the number of used rows
-    QString saveChangesAsk; // unsaved changes (question)
-    QString replaceFileAsk; // save as onto an existing file (question); %1 is its path
-};
-FormGridTexts formGridTexts(int language);
-
-// The toolbar, left to right. Separators have no icon and no hint.
+// The toolbar, left to right. Separators have no icon (and no hint or key).
 struct FormGridButton {
     const char* name;
     const char* icon;
-    const char* german;
-    const char* english;
+    // The button's keyboard shortcut, as Qt writes it in English ("Ctrl+Shift+S").
+    const char* keys;
 };
 const std::vector<FormGridButton>& formGridButtons();
 

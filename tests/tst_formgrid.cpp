@@ -1,6 +1,9 @@
 #include "recipients/formgrid.h"
+#include "recipients/formgridtexts.h"
 #include "recipients/formloeschen.h"
+#include "recipients/headingsort.h"
 #include "recipients/recipienttablemodel.h"
+#include "tests/recipientrows.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/testenvironment.h"
 #include "tests/support/testfiles.h"
@@ -13,6 +16,9 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSet>
+#include <QShortcut>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -21,6 +27,8 @@
 
 #include <functional>
 #include <memory>
+
+using namespace recipientrows;
 
 namespace {
 
@@ -62,7 +70,7 @@ class TstFormGrid : public QObject {
         grid->FItems = dataPath() + fileName;
         grid->Language = language;
         // Sorting compares as a user's locale does, without regard to letter case.
-        model()->SetLocale(QLocale(QLocale::German, QLocale::Germany));
+        grid->Heading()->Sort().SetLocale(kGerman);
         grid->show();
         QVERIFY(QTest::qWaitForWindowExposed(grid));
     }
@@ -88,15 +96,25 @@ class TstFormGrid : public QObject {
         });
     }
 
-    void removeRows(int from, int to) {
-        whenShown(grid->FormLoeschen, [this, from, to] {
+    // Answers the row-range dialog with OK (a click, or Enter in the TO field), or Cancel when `from` < 0.
+    void removeRows(int from, int to, bool enter = false) {
+        whenShown(grid->FormLoeschen, [this, from, to, enter] {
+            auto* toField = grid->FormLoeschen->findChild<QLineEdit*>("EditBis");
             if (from > 0) {
                 QTest::keyClicks(grid->FormLoeschen->findChild<QLineEdit*>("EditVon"), QString::number(from));
-                grid->FormLoeschen->findChild<QLineEdit*>("EditBis")->setText(QString::number(to));
+                toField->setText(QString::number(to));
             }
-            grid->FormLoeschen->findChild<QPushButton*>(from < 0 ? "BitBtn2" : "BitBtn1")->click();
+            if (enter && from >= 0)
+                QTest::keyClick(toField, Qt::Key_Return);
+            else
+                grid->FormLoeschen->findChild<QPushButton*>(from < 0 ? "BitBtn2" : "BitBtn1")->click();
         });
         clickButton("ToolButton10");
+    }
+
+    // The cell editor open on the current cell, if any.
+    QLineEdit* cellEditor() const {
+        return qobject_cast<QLineEdit*>(grid->StringGrid1->indexWidget(grid->StringGrid1->currentIndex()));
     }
 
     QRect headingRect(int column) const {
@@ -182,11 +200,15 @@ private Q_SLOTS:
         QCOMPARE(panel(1), file);
         QCOMPARE(model()->RowCount(), 19);
         QCOMPARE(grid->StringGrid1->model()->rowCount(), 18);
-        QVERIFY(model()->Cell(0, 1).isEmpty()); // no row numbers until a command writes them
+        // Numbered although nothing was loaded, and still after typing into a row.
+        QCOMPARE(column(0), rowNumbers(1, 18));
         QVERIFY(!grid->ListModified);
 
         // Nothing with an address: the information box, and no file.
         typeInto(1, 1, QStringLiteral("Name only"));
+        QCOMPARE(column(0), rowNumbers(1, 18));
+        QCOMPARE(grid->StringGrid1->verticalHeader()->model()->headerData(0, Qt::Vertical).toString(),
+                 QStringLiteral("1"));
         prompts.expectInformation([](const ScriptedPrompts::Asked& a) {
             QCOMPARE(a.text, QStringLiteral("Enter at least a recipient mail address to save data."));
         });
@@ -203,8 +225,12 @@ private Q_SLOTS:
     void texts_data() {
         QTest::addColumn<int>("language");
         QTest::addColumn<QStringList>("texts"); // caption, hints of New and Quit, heading of column 2
-        QTest::newRow("German") << 0 << QStringList{"Empfänger", "Neu", "Schliessen", "     Vorname"};
-        QTest::newRow("English") << 1 << QStringList{"Recipients", "New", "Quit", "     Prename"};
+        QTest::newRow("German") << 0
+                                << QStringList{"Empfänger", "Neu (Strg+N)", "Schliessen (Strg+Q)",
+                                               "     Vorname"};
+        QTest::newRow("English") << 1
+                                 << QStringList{"Recipients", "New (Ctrl+N)", "Quit (Ctrl+Q)",
+                                                "     Prename"};
     }
     void texts() {
         QFETCH(int, language);
@@ -219,6 +245,149 @@ private Q_SLOTS:
                  texts);
         for (QToolButton* b : grid->ToolBar1->findChildren<QToolButton*>(QRegularExpression("^ToolButton")))
             QVERIFY2(!b->icon().isNull() && !b->toolTip().isEmpty(), qPrintable(b->objectName()));
+    }
+
+    void shortcutTexts_data() {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("german");
+        QTest::newRow("Ctrl") << "Ctrl+S"
+                              << "Strg+S";
+        QTest::newRow("Ctrl and Shift") << "Ctrl+Shift+S"
+                                        << "Strg+Umschalt+S";
+        QTest::newRow("Del") << "Ctrl+Shift+Del"
+                             << "Strg+Umschalt+Entf";
+        QTest::newRow("the plus key") << "Ctrl++"
+                                      << "Strg++";
+        QTest::newRow("the minus key") << "Ctrl+-"
+                                       << "Strg+-";
+        QTest::newRow("a function key") << "F3"
+                                        << "F3";
+    }
+    void shortcutTexts() {
+        QFETCH(QString, keys);
+        QFETCH(QString, german);
+        QCOMPARE(shortcutText(keys, 0), german);
+        QCOMPARE(shortcutText(keys, 1), keys);
+    }
+
+    // Every toolbar command has its own key, named at the end of its hint in both languages.
+    void everyButtonHasAKey_data() {
+        QTest::addColumn<int>("language");
+        QTest::newRow("German") << 0;
+        QTest::newRow("English") << 1;
+    }
+    void everyButtonHasAKey() {
+        QFETCH(int, language);
+        open(language, 1);
+        QSet<QString> keys;
+        for (const FormGridButton& b : formGridButtons()) {
+            if (!b.icon) continue;
+            auto* shortcut = grid->findChild<QShortcut*>(QLatin1String(b.name) + "Key");
+            QVERIFY2(shortcut, b.name);
+            const QString key = shortcut->key().toString(QKeySequence::PortableText);
+            QVERIFY2(!key.isEmpty(), b.name);
+            keys.insert(key);
+            const QString hint = grid->findChild<QToolButton*>(QLatin1String(b.name))->toolTip();
+            QVERIFY2(hint.endsWith(" (" + shortcutText(key, language) + ")"), qPrintable(hint));
+        }
+        QCOMPARE(keys.size(), 15);
+    }
+
+    // The window's tab order is the toolbar, left to right, then the table: the keys add no stop.
+    void tabOrder() {
+        open(1, 2);
+        QStringList chain;
+        QWidget* w = grid;
+        while ((w = w->nextInFocusChain()) != grid)
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && !w->objectName().isEmpty())
+                chain << w->objectName();
+        QCOMPARE(chain, (QStringList{"ToolButton1", "ToolButton3", "ToolButton9", "ToolButton5",
+                                     "ToolButton10", "ToolButton4", "ToolButton7", "ToolButton8",
+                                     "ToolButton11", "ToolButton12", "ToolButton16", "ToolButton2",
+                                     "ToolButton17", "ToolButton14", "ToolButton15", "StringGrid1"}));
+    }
+
+    // Each toolbar command by its key, pressed where the user types: in the open cell editor (copy and
+    // paste, which the cell editor keeps for its own text, with the table itself in focus).
+    void commandKeys_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("keys");
+        const QStringList commands{"new",       "load",      "save",   "insert row", "remove rows",
+                                   "save as",   "copy",      "paste",  "clear list", "insert file path",
+                                   "duplicate", "view file", "import", "help",       "quit"};
+        const QStringList keys{"Ctrl+N",       "Ctrl+O", "Ctrl+S",         "Ctrl++", "Ctrl+-", "Ctrl+Shift+S",
+                               "Ctrl+C",       "Ctrl+V", "Ctrl+Shift+Del", "Ctrl+I", "Ctrl+D", "F3",
+                               "Ctrl+Shift+I", "F1",     "Ctrl+Q"};
+        for (int i = 0; i < commands.size(); ++i)
+            QTest::newRow(qPrintable(commands.at(i))) << commands.at(i) << keys.at(i);
+    }
+    void commandKeys() {
+        QFETCH(QString, command);
+        QFETCH(QString, keys);
+        const QString file = dataPath() + "letter.txt";
+        QVERIFY(writeBytes(file, "Dear $Name"));
+        open(1, 3);
+        grid->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(grid));
+        model()->SetCell(5, 2, file);
+        model()->SetCell(4, 1, QStringLiteral("Saved"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("from the clipboard"));
+        grid->SetCurrentCell(5, 2);
+        QWidget* target = cellEditor();
+        QVERIFY(target);
+        if (command == "copy" || command == "paste") {
+            QTest::keyClick(target, Qt::Key_Escape); // closes the cell editor, the table keeps the focus
+            QVERIFY(!cellEditor());
+            target = grid->StringGrid1;
+        }
+        bool shown = false;
+        if (command == "load") prompts.expectOpenFile(QString());
+        if (command == "save as") prompts.expectSaveFile(QString());
+        if (command == "insert file path") prompts.expectOpenFile(QString());
+        if (command == "clear list")
+            prompts.expectQuestion(false,
+                                   [](const ScriptedPrompts::Asked& a) { QCOMPARE(a.text, "Delete list?"); });
+        if (command == "remove rows")
+            whenShown(grid->FormLoeschen, [&] {
+                shown = true;
+                grid->FormLoeschen->reject();
+            });
+        importShown = [&](RecipientTableModel&, int) { shown = true; };
+
+        QTest::keySequence(target, QKeySequence(keys));
+
+        importShown = nullptr;
+        if (command == "new") QCOMPARE(grid->FItems, dataPath() + "untitled.csv");
+        if (command == "save") QVERIFY(readBytes(dataPath() + "list.csv").contains("Saved"));
+        if (command == "insert row") QCOMPARE(model()->RowCount(), 20);
+        if (command == "remove rows" || command == "import") QVERIFY(shown);
+        if (command == "copy") QCOMPARE(QGuiApplication::clipboard()->text(), file);
+        if (command == "paste") QCOMPARE(model()->Cell(5, 2), QStringLiteral("from the clipboard"));
+        if (command == "duplicate") QCOMPARE(column(5).mid(0, 4), (QStringList{file, file, file, ""}));
+        if (command == "view file") QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(file)});
+        if (command == "help") QCOMPARE(helpTopics, QList<int>{100});
+        QCOMPARE(grid->isVisible(), command != "quit");
+        if (grid->isVisible() && grid->ListModified) prompts.expectQuestion(false);
+    }
+
+    // In an open cell editor, copy and paste work on the editor's text, as in any text field.
+    void copyAndPasteWhileTyping() {
+        open(1, 2);
+        grid->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(grid));
+        grid->SetCurrentCell(2, 2);
+        QLineEdit* editor = cellEditor();
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QStringLiteral("Pre2"));
+        editor->setSelection(0, 3);
+        QTest::keySequence(editor, QKeySequence::Copy);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Pre"));
+        editor->end(false);
+        QTest::keySequence(editor, QKeySequence::Paste);
+        QCOMPARE(editor->text(), QStringLiteral("Pre2Pre"));
+        QTest::keyClick(editor, Qt::Key_Tab);
+        QCOMPARE(model()->Cell(2, 2), QStringLiteral("Pre2Pre"));
+        prompts.expectQuestion(false);
     }
 
     void lineCountPanel_data() {
@@ -420,6 +589,28 @@ private Q_SLOTS:
         QVERIFY(!grid->ListModified);
     }
 
+    // Yes to "Save changes?" on an untitled list, then Cancel in the Save-as dialog: New and Load stop,
+    // and the table keeps the edit.
+    void cancelledSaveAsKeepsTheEdit_data() {
+        QTest::addColumn<bool>("load");
+        QTest::newRow("New") << false;
+        QTest::newRow("Load") << true;
+    }
+    void cancelledSaveAsKeepsTheEdit() {
+        QFETCH(bool, load);
+        open(1, 2);
+        clickButton("ToolButton1");
+        typeInto(1, 1, QStringLiteral("Kept"));
+        typeInto(3, 1, QStringLiteral("kept@example.org"));
+        prompts.expectQuestion(true);
+        prompts.expectSaveFile(QString());
+        clickButton(load ? "ToolButton3" : "ToolButton1");
+        QCOMPARE(rowText(*model(), 1), QStringLiteral("Kept||kept@example.org"));
+        QCOMPARE(grid->FItems, dataPath() + "untitled.csv");
+        QVERIFY(grid->ListModified);
+        prompts.expectQuestion(false);
+    }
+
     void failedSaveKeepsTheChanges() {
         open(1, 2);
         typeInto(2, 1, QStringLiteral("Changed"));
@@ -460,6 +651,10 @@ private Q_SLOTS:
         QTest::newRow("5 to 100 of 18") << 5 << 100 << QStringList{"Name1", "Name2", "Name3", "Name4"} << 5;
         QTest::newRow("1 to 18 of 18") << 1 << 18 << QStringList{""} << 2;
         QTest::newRow("current row") << 0 << 0 << QStringList{"Name1", "Name3", "Name4", "Name5"} << 18;
+        QTest::newRow("5 to 999999 of 18")
+            << 5 << 999999 << QStringList{"Name1", "Name2", "Name3", "Name4"} << 5;
+        QTest::newRow("18 to 30 of 18: the last row")
+            << 18 << 30 << QStringList{"Name1", "Name2", "Name3", "Name4"} << 18;
     }
     void removeRows() {
         QFETCH(int, from);
@@ -473,6 +668,72 @@ private Q_SLOTS:
         QCOMPARE(column(1).mid(0, 4), names);
         QCOMPARE(model()->Cell(0, rowCount - 1), QString::number(rowCount - 1));
         prompts.expectQuestion(false);
+    }
+
+    // A range that starts beyond the last row deletes nothing, and the editor says so.
+    void rangeBeyondTheTable_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("German") << 0 << 25 << "Zeilen 25 bis 30 gibt es nicht. Nichts gelöscht.";
+        QTest::newRow("English") << 1 << 25 << "There are no rows 25 to 30. Nothing deleted.";
+        QTest::newRow("one row past the last") << 1 << 19 << "There are no rows 19 to 30. Nothing deleted.";
+    }
+    void rangeBeyondTheTable() {
+        QFETCH(int, language);
+        QFETCH(int, from);
+        QFETCH(QString, message);
+        open(language, 2);
+        QCOMPARE(model()->RowCount(), 19);
+        prompts.expectInformation([&](const ScriptedPrompts::Asked& a) { QCOMPARE(a.text, message); });
+        removeRows(from, 30);
+        QCOMPARE(model()->RowCount(), 19);
+        QCOMPARE(column(1).mid(0, 3), (QStringList{"Name1", "Name2", ""}));
+        QCOMPARE(model()->Cell(0, 18), QStringLiteral("18"));
+        QVERIFY(!grid->ListModified);
+    }
+
+    // Whether OK is clicked or Enter pressed, the table shows the new current row without a cell editor,
+    // so the next key does not overwrite a cell.
+    void noCellEditorAfterRemovingRows_data() {
+        QTest::addColumn<bool>("enter");
+        QTest::newRow("OK clicked") << false;
+        QTest::newRow("Enter") << true;
+    }
+    void noCellEditorAfterRemovingRows() {
+        QFETCH(bool, enter);
+        open(1, 5);
+        grid->SetCurrentCell(2, 3); // among the rows removed
+        QVERIFY(cellEditor());
+        removeRows(2, 3, enter);
+        QCOMPARE(column(1).mid(0, 4), (QStringList{"Name1", "Name4", "Name5", ""}));
+        QCOMPARE(grid->CurrentRow(), 2);
+        QCOMPARE(grid->CurrentColumn(), 2);
+        QVERIFY(!cellEditor());
+        prompts.expectQuestion(false);
+    }
+
+    // The sort state is reset whatever the dialog's answer.
+    void removeRowsResetsTheSortState_data() {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::newRow("cancelled") << -1 << 0;
+        QTest::newRow("current row") << 0 << 0;
+        QTest::newRow("a range") << 2 << 3;
+    }
+    void removeRowsResetsTheSortState() {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        open(1, 3);
+        clickHeading(1); // keeps the order, takes a snapshot
+        HeadingSort* heading = grid->Heading();
+        QVERIFY(heading->SortedAscending && heading->AscendingMark[1]);
+        QCOMPARE(heading->Sort().SnapshotRowCount(), 4);
+        removeRows(from, to);
+        QVERIFY(!heading->SortedAscending);
+        QVERIFY(!heading->AscendingMark[1]);
+        QCOMPARE(heading->Sort().SnapshotRowCount(), 1);
+        if (grid->ListModified) prompts.expectQuestion(false);
     }
 
     void duplicate_data() {
@@ -552,19 +813,106 @@ private Q_SLOTS:
         prompts.expectQuestion(false);
     }
 
+    // ---- the heading row as the sort control, without the window ----
+
+    // Left clicks on a heading alternate between sorting ascending and showing the descending order.
+    void headingSortClicks_data() {
+        QTest::addColumn<QStringList>("presses"); // "L" or "R", then column and row
+        QTest::addColumn<int>("sortColumn");
+        QTest::addColumn<QString>("marks");
+        QTest::addColumn<int>("arrow");
+        QTest::addColumn<QString>("first");
+        using Arrow = HeadingSort::SortArrow;
+        QTest::newRow("one click sorts")
+            << QStringList{"L1,0"} << 1 << "1" << int(Arrow::Ascending) << "Anna";
+        QTest::newRow("second shows descending")
+            << QStringList{"L1,0", "L1,0"} << 1 << "" << int(Arrow::Descending) << "Carl";
+        QTest::newRow("third sorts again")
+            << QStringList{"L1,0", "L1,0", "L1,0"} << 1 << "1" << int(Arrow::Ascending) << "Anna";
+        QTest::newRow("a data cell hides the arrow, the mark stays")
+            << QStringList{"L1,0", "L2,3"} << -1 << "1" << int(Arrow::None) << "Anna";
+        QTest::newRow("and the next heading click shows descending")
+            << QStringList{"L1,0", "L2,3", "L1,0"} << 1 << "" << int(Arrow::Descending) << "Carl";
+        QTest::newRow("right click does not sort")
+            << QStringList{"R1,0"} << -1 << "" << int(Arrow::None) << "Bert";
+        QTest::newRow("press outside the cells")
+            << QStringList{"L1,0", "L1,-1"} << -1 << "1" << int(Arrow::None) << "Anna";
+        QTest::newRow("another column sorts by it")
+            << QStringList{"L1,0", "L2,0"} << 2 << "2" << int(Arrow::Ascending) << "Carl";
+        QTest::newRow("row numbers sort without a mark")
+            << QStringList{"L1,0", "L0,0"} << 0 << "1" << int(Arrow::Ascending) << "Bert";
+        QTest::newRow("a still-marked column shows the row-number sort reversed")
+            << QStringList{"L1,0", "L0,0", "L1,0"} << 1 << "" << int(Arrow::Descending) << "Anna";
+    }
+    void headingSortClicks() {
+        QFETCH(QStringList, presses);
+        QFETCH(int, sortColumn);
+        QFETCH(QString, marks);
+        QFETCH(int, arrow);
+        QFETCH(QString, first);
+        RecipientTableModel model;
+        HeadingSort heading(model);
+        heading.Sort().SetLocale(kGerman);
+        fill(model, {"Bert|b", "Carl|a", "Anna|c"});
+        for (const QString& press : presses) {
+            const QStringList at = press.mid(1).split(QLatin1Char(','));
+            heading.MouseDown(at.at(0).toInt(), at.at(1).toInt(), press.startsWith(QLatin1Char('L')));
+        }
+        QCOMPARE(heading.SortColumn, sortColumn);
+        QString set;
+        for (int c = 1; c < 8; ++c)
+            if (heading.AscendingMark[c]) set += QString::number(c);
+        QCOMPARE(set, marks);
+        const int shown = sortColumn < 0 ? 1 : sortColumn;
+        QCOMPARE(int(heading.HeadingArrow(shown)), arrow);
+        for (int c = 0; c < 8; ++c)
+            if (c != sortColumn) QCOMPARE(int(heading.HeadingArrow(c)), int(HeadingSort::SortArrow::None));
+        QCOMPARE(model.Cell(1, 1), first);
+    }
+
+    void headingSortState() {
+        RecipientTableModel model;
+        HeadingSort heading(model);
+        heading.Sort().SetLocale(kGerman);
+        QSignalSpy repaints(&heading, &HeadingSort::arrowsChanged);
+        // Showing the descending order without a snapshot changes no row but the arrow's direction.
+        fill(model, {"a", "b"});
+        heading.ShowDescending();
+        QVERIFY(heading.ShowingDescending);
+        QCOMPARE(rowTexts(model, 1, 2), (QStringList{"a", "b"}));
+
+        heading.SortByColumn(1);
+        QVERIFY(heading.SortedAscending);
+        QVERIFY(!heading.ShowingDescending);
+        heading.AscendingMark[1] = true;
+        heading.SortColumn = 1;
+        QCOMPARE(heading.Sort().SnapshotRowCount(), 3);
+
+        // A sort that finds no named row resets the state; the arrow's column stays.
+        for (int r = 1; r <= 2; ++r)
+            model.SetCell(1, r, QString());
+        heading.SortByColumn(3);
+        QVERIFY(!heading.SortedAscending);
+        QVERIFY(!heading.ShowingDescending);
+        QVERIFY(!heading.AscendingMark[1]);
+        QCOMPARE(heading.Sort().SnapshotRowCount(), 1);
+        QCOMPARE(heading.SortColumn, 1);
+        QVERIFY(repaints.size() >= 3);
+    }
+
     // ---- the heading row ----
 
     void headingClicks() {
         QVERIFY(writeBytes(dataPath() + "list.csv", "b;;1@x;;;;;\r\nC;;2@x;;;;;\r\na;;3@x;;;;;\r\n"));
         open(1);
-        using Arrow = RecipientTableModel::SortArrow;
+        using Arrow = HeadingSort::SortArrow;
         clickHeading(1);
         QCOMPARE(column(1).mid(0, 3), (QStringList{"a", "b", "C"}));
         QVERIFY(arrowPainted(1));
         QVERIFY(!arrowPainted(2));
         clickHeading(1);
         QCOMPARE(column(1).mid(0, 3), (QStringList{"C", "b", "a"}));
-        QCOMPARE(model()->HeadingArrow(1), Arrow::Descending);
+        QCOMPARE(grid->Heading()->HeadingArrow(1), Arrow::Descending);
         // A press into a data cell takes the arrow away but not what the next heading click does.
         QTest::mouseClick(grid->StringGrid1->viewport(), Qt::LeftButton, {},
                           grid->StringGrid1->visualRect(grid->StringGrid1->model()->index(0, 2)).center());
@@ -574,13 +922,42 @@ private Q_SLOTS:
         // A right click does nothing.
         clickHeading(2, Qt::RightButton);
         QCOMPARE(column(1).mid(0, 3), (QStringList{"a", "b", "C"}));
-        QCOMPARE(model()->HeadingArrow(2), Arrow::None);
+        QCOMPARE(grid->Heading()->HeadingArrow(2), Arrow::None);
         // The corner is the row numbers' heading: sorts by them (the numbers travel with their rows).
         clickHeading(0);
         QCOMPARE(column(0).mid(0, 3), (QStringList{"1", "2", "3"}));
         QCOMPARE(column(1).mid(0, 3), (QStringList{"b", "C", "a"}));
         QVERIFY(arrowPainted(0));
         QVERIFY(!grid->ListModified);
+    }
+
+    // The corner sorts by row number as numbers (9 before 10), so it brings back the order of the file.
+    void rowNumberCornerRestoresTheOrder() {
+        QVERIFY(writeBytes(dataPath() + "list.csv", listBytes(12)));
+        open(1);
+        clickHeading(1);
+        QCOMPARE(column(1).mid(0, 3), (QStringList{"Name1", "Name10", "Name11"}));
+        clickHeading(0);
+        QCOMPARE(column(0).mid(0, 12), rowNumbers(1, 12));
+        clickButton("ToolButton9");
+        QCOMPARE(readBytes(dataPath() + "list.csv"), listBytes(12));
+    }
+
+    // Fields after the seventh are not shown but stay with their row through editing, sorting and
+    // removing rows, and are saved after the seventh.
+    void fieldsAfterTheSeventhSurvive() {
+        QVERIFY(writeBytes(dataPath() + "list.csv", "b;;b@x;;;;;K2;Beta Ltd;\r\nc;;c@x;;;;;K3\r\n"
+                                                    "a;;a@x;;;;;K1;;Alpha;\r\n"));
+        open(1);
+        QCOMPARE(grid->StringGrid1->model()->columnCount(), 8);
+        QVERIFY(grid->StringGrid1->isColumnHidden(0)); // seven columns on view
+        typeInto(4, 2, QStringLiteral("Offer"));
+        clickHeading(1);
+        clickHeading(1); // c, b, a
+        removeRows(2, 2);
+        clickButton("ToolButton9");
+        QCOMPARE(readBytes(dataPath() + "list.csv"),
+                 QByteArray("c;;c@x;Offer;;;;K3\r\na;;a@x;;;;;K1;;Alpha;\r\n"));
     }
 
     void descendingOrderKeepsLaterEdits() {

@@ -133,6 +133,10 @@ private Q_SLOTS:
         QTest::newRow("5 to 1000: no upper bound here") << 1 << "5"
                                                         << "1000" << QStringList{} << true << 5 << 1000 << "5"
                                                         << "1000";
+        QTest::newRow("TO 999999: every whole number that fits is taken")
+            << 1 << "2"
+            << "999999" << QStringList{} << true << 2 << 999999 << "2"
+            << "999999";
         QTest::newRow("blanks around the numbers") << 1 << " 2"
                                                    << "4 " << QStringList{} << true << 2 << 4 << " 2"
                                                    << "4 ";

@@ -7,6 +7,8 @@
 #include "mailing/maildelivery.h"
 #include "mailing/sendingoptions.h"
 #include "recipients/formgrid.h"
+#include "recipients/recipientlistfile.h"
+#include "recipients/recipientsort.h"
 #include "recipients/recipienttablemodel.h"
 #include "settings/settingsfile.h"
 #include "tests/support/mainwindowfixture.h"
@@ -168,8 +170,8 @@ private Q_SLOTS:
         click("ToolButton3");
         QVERIFY(clock.isEmpty());
         RecipientTableModel model;
-        model.LoadListFile(dataFile(QStringLiteral("sendlist.csv")));
-        model.SortByColumn(RecipientTableModel::SendColumn);
+        RecipientListFile().LoadListFile(dataFile(QStringLiteral("sendlist.csv")), model);
+        RecipientSort().SortByColumn(model, RecipientTableModel::SendColumn);
         QCOMPARE(model.Cell(1, 1), QStringLiteral("C"));
         QCOMPARE(model.Cell(1, 2), QStringLiteral("A"));
     }
