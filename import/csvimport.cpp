@@ -1,7 +1,6 @@
 #include "import/csvimport.h"
 
 #include "core/blank.h"
-#include "core/interfacetexts.h"
 #include "recipients/recipienttablemodel.h"
 
 #include <algorithm>
@@ -89,24 +88,4 @@ ImportWindowLayout importWindowLayout(int outerWidth, int outerHeight) {
     // Halves round to the even neighbour (the default rounding mode).
     const int half = int(std::nearbyint(outerWidth / 2.0));
     return {outerHeight - 170, outerHeight - 120, half - 125};
-}
-
-ImportTexts importTextsFor(int language) {
-    if (isGerman(language))
-        return {QStringLiteral("Trennzeichen"),
-                QStringLiteral("Semikolon ;"),
-                QStringLiteral("Komma ,"),
-                {QStringLiteral("Neu"), QStringLiteral("Datei laden"), QStringLiteral("Speichern"),
-                 QStringLiteral("Kopieren"), QStringLiteral("Daten importieren"), QStringLiteral("Hilfe"),
-                 QStringLiteral("Beenden")},
-                QStringLiteral("Bitte Trennzeichen angeben!"),
-                QStringLiteral("Die Datei \"%1\" existiert bereits. Ersetzen?")};
-    return {QStringLiteral("Separator"),
-            QStringLiteral("Semicolon ;"),
-            QStringLiteral("Comma ,"),
-            {QStringLiteral("New"), QStringLiteral("Load file"), QStringLiteral("Save"),
-             QStringLiteral("Copy"), QStringLiteral("Import data"), QStringLiteral("Help"),
-             QStringLiteral("Quit")},
-            QStringLiteral("Specify a separator pls!"),
-            QStringLiteral("The file \"%1\" already exists. Replace it?")};
 }

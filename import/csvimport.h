@@ -40,16 +40,3 @@ struct ImportWindowLayout {
     int groupLeft;
 };
 ImportWindowLayout importWindowLayout(int outerWidth, int outerHeight);
-
-// The import window's texts in one interface language.
-struct ImportTexts {
-    QString groupCaption;
-    QString semicolon;
-    QString comma;
-    // The toolbar hints: New, Load file, Save, Copy, Import data, Help, Quit.
-    std::array<QString, 7> hints;
-    QString msgNoSeparator;
-    // %1 is the file's path.
-    QString askReplace;
-};
-ImportTexts importTextsFor(int language);

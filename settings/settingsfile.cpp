@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kLineCount = 11;
@@ -66,16 +68,16 @@ QString settingsFilePath(const QString& dataFolder) {
 }
 
 bool LooksEnciphered(const QString& text) {
-    QString s = text;
-    s.remove(QStringLiteral("\r\n"));
-    s.remove(QLatin1Char('\t'));
-    s.remove(kMarker, Qt::CaseInsensitive);
-    s.remove(QLatin1Char(' '));
-    const qsizetype b = s.size();
-    qsizetype a = 0;
-    for (QChar c : s)
-        if (c.unicode() >= 33 && c.unicode() <= 126) ++a;
-    return a == 0 || a < halfRoundedToEven(b);
+    QString counted = text;
+    counted.remove(QStringLiteral("\r\n"));
+    counted.remove(QLatin1Char('\t'));
+    counted.remove(kMarker, Qt::CaseInsensitive);
+    counted.remove(QLatin1Char(' '));
+    const qsizetype total = counted.size();
+    const qsizetype printable = std::count_if(counted.cbegin(), counted.cend(), [](QChar c) {
+        return c.unicode() >= 33 && c.unicode() <= 126; // printable ASCII other than the blank
+    });
+    return printable == 0 || printable < halfRoundedToEven(total);
 }
 
 int systemDefaultLanguage(const QLocale& locale) {
