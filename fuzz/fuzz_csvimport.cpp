@@ -1,7 +1,8 @@
 // The CSV import: separator detection, field splitting and the import's row logic, on any text as the
 // import window holds it, then the table written out as list lines the way the editor saves it. Fields
-// without quotation marks are the line's first seven parts; quoted fields come back exactly; and every
-// saved line reads back as the row it came from.
+// without quotation marks are the line's first seven parts; quoted fields come back exactly; a record that
+// spans lines splits as its lines joined by blanks; each record fills one row, in order; and every saved
+// line reads back as the row it came from.
 #include "core/blank.h"
 #include "core/recipientline.h"
 #include "core/textfile.h"
@@ -10,6 +11,8 @@
 #include "recipients/recipientlistfile.h"
 #include "recipients/recipientsort.h"
 #include "recipients/recipienttablemodel.h"
+
+#include <vector>
 
 namespace {
 
@@ -54,17 +57,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!used.contains(u'"')) FUZZ_CHECK(quotedRoundTrip(fields, used) == fields, line << used);
     }
 
+    // Records: a record runs on past a line only inside a quoted field, where each break is one blank.
+    std::vector<ImportFields> records;
+    for (qsizetype next = 0; next < lines.size() && qsizetype(records.size()) < kMaxCheckedLines;) {
+        const qsizetype first = next;
+        if (isBlank(lines.at(first))) {
+            records.emplace_back();
+            ++next;
+            continue;
+        }
+        records.push_back(SplitRecord(lines, next, used));
+        FUZZ_CHECK(next > first && next <= lines.size(), first << next);
+        if (used.isEmpty() || used.contains(u'"')) continue;
+        const QString joined = lines.mid(first, next - first).join(u' ');
+        FUZZ_CHECK(records.back() == SplitFields(joined, used), first << next << joined << used);
+        if (next - first > 1) FUZZ_CHECK(lines.at(first).contains(u'"'), lines.at(first));
+    }
+
     RecipientTableModel model;
     const ImportOutcome outcome = ImportLines(lines, sep, model);
     if (outcome != ImportOutcome::Imported) return 0;
-    FUZZ_CHECK(model.RowCount() - 1 >= lines.size(), lines.size() << model.RowCount());
-    for (qsizetype i = 0; i < std::min(lines.size(), kMaxCheckedLines); ++i) {
+    FUZZ_CHECK(model.RowCount() - 1 >= qsizetype(records.size()), records.size() << model.RowCount());
+    for (std::size_t i = 0; i < records.size(); ++i) {
         const int row = int(i) + 1;
         FUZZ_CHECK(model.Cell(0, row) == QString::number(row), row << model.Cell(0, row));
-        if (isBlank(lines.at(i))) continue;
-        const ImportFields fields = SplitFields(lines.at(i), used);
         for (int c = 1; c <= RecipientRow::FieldCount; ++c)
-            FUZZ_CHECK(model.Cell(c, row) == fields[std::size_t(c - 1)], row << c);
+            FUZZ_CHECK(model.Cell(c, row) == records[i][std::size_t(c - 1)], row << c);
     }
 
     // Saved as the editor saves it: one line per row with an address, and each reads back as that row.

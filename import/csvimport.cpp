@@ -1,7 +1,6 @@
 #include "import/csvimport.h"
 
 #include "core/blank.h"
-#include "core/interfacetexts.h"
 #include "recipients/recipienttablemodel.h"
 
 #include <algorithm>
@@ -12,27 +11,71 @@ namespace {
 
 constexpr QChar kQuote = u'"';
 
-// A quoted field from just after its opening mark: the text up to the closing mark with doubled marks
-// made single. `pos` is left after the closing mark, or at the end of the line when there is none.
-QString unquote(QStringView line, qsizetype& pos) {
-    QString value;
-    const qsizetype n = line.size();
-    while (pos < n) {
-        const qsizetype mark = line.indexOf(kQuote, pos);
-        if (mark < 0) break;
-        value += line.mid(pos, mark - pos);
-        if (mark + 1 < n && line.at(mark + 1) == kQuote) {
-            value += kQuote;
-            pos = mark + 2;
-        } else {
-            pos = mark + 1;
-            return value;
+// Reads one record, field by field, through as many lines as its quoted fields span.
+class RecordReader {
+public:
+    // `lines` is null for a single line, which then is the whole text.
+    RecordReader(const QStringList* lines, qsizetype first, QStringView line)
+        : m_lines(lines), m_index(first), m_line(line) {}
+
+    ImportFields read(QStringView sep) {
+        ImportFields fields;
+        QString beyond; // a field after the seventh: read only to find where the record ends
+        for (std::size_t k = 0;; ++k) {
+            QString& field = k < fields.size() ? fields[k] : beyond;
+            if (m_pos < m_line.size() && m_line.at(m_pos) == kQuote) {
+                ++m_pos;
+                field = readQuoted();
+            }
+            const qsizetype next = m_line.indexOf(sep, m_pos);
+            if (k < fields.size()) field += m_line.mid(m_pos, (next < 0 ? m_line.size() : next) - m_pos);
+            if (next < 0) break;
+            m_pos = next + sep.size();
+        }
+        return fields;
+    }
+
+    // The line after the record's last one.
+    qsizetype nextLine() const { return m_index + 1; }
+
+private:
+    // A quoted field from just after its opening mark: the text up to the closing mark with doubled marks
+    // made single, running on through the following lines while the mark is not closed, each line break
+    // becoming one blank (a cell holds no line break). Without a closing mark it runs to the end of the text.
+    QString readQuoted() {
+        QString value;
+        for (;;) {
+            const qsizetype mark = m_line.indexOf(kQuote, m_pos);
+            if (mark < 0) {
+                value += m_line.mid(m_pos);
+                m_pos = m_line.size();
+                if (!nextLineOfRecord()) return value;
+                value += u' ';
+                continue;
+            }
+            value += m_line.mid(m_pos, mark - m_pos);
+            if (mark + 1 < m_line.size() && m_line.at(mark + 1) == kQuote) {
+                value += kQuote;
+                m_pos = mark + 2;
+            } else {
+                m_pos = mark + 1;
+                return value;
+            }
         }
     }
-    value += line.mid(pos);
-    pos = n;
-    return value;
-}
+
+    bool nextLineOfRecord() {
+        if (!m_lines || m_index + 1 >= m_lines->size()) return false;
+        m_line = m_lines->at(++m_index);
+        m_pos = 0;
+        return true;
+    }
+
+    const QStringList* m_lines;
+    qsizetype m_index;
+    QStringView m_line;
+    qsizetype m_pos = 0;
+};
 
 } // namespace
 
@@ -47,23 +90,19 @@ QString DetectSeparator(const QStringList& lines) {
 }
 
 ImportFields SplitFields(QStringView line, QStringView sep) {
-    ImportFields fields;
     if (sep.isEmpty()) {
+        ImportFields fields;
         fields[0] = line.toString();
         return fields;
     }
-    const qsizetype n = line.size();
-    qsizetype pos = 0;
-    for (QString& field : fields) {
-        if (pos < n && line.at(pos) == kQuote) {
-            ++pos;
-            field = unquote(line, pos);
-        }
-        const qsizetype next = line.indexOf(sep, pos);
-        field += line.mid(pos, (next < 0 ? n : next) - pos);
-        if (next < 0) break;
-        pos = next + sep.size();
-    }
+    return RecordReader(nullptr, 0, line).read(sep);
+}
+
+ImportFields SplitRecord(const QStringList& lines, qsizetype& next, QStringView sep) {
+    if (sep.isEmpty()) return SplitFields(lines.at(next++), sep);
+    RecordReader reader(&lines, next, lines.at(next));
+    ImportFields fields = reader.read(sep);
+    next = reader.nextLine();
     return fields;
 }
 
@@ -73,12 +112,17 @@ ImportOutcome ImportLines(const QStringList& lines, const QString& sep, Recipien
     const QString separator = trimBlank(sep);
     if (separator.isEmpty()) return ImportOutcome::NoSeparator;
 
-    std::vector<RecipientTableModel::Row> rows(std::size_t(lines.size()));
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString& line = lines.at(i);
-        if (isBlank(line)) continue;
-        ImportFields fields = SplitFields(line, separator);
-        std::move(fields.begin(), fields.end(), rows[std::size_t(i)].begin() + 1);
+    // One row per record: a record of several lines moves the rows below it up.
+    std::vector<RecipientTableModel::Row> rows;
+    rows.reserve(std::size_t(lines.size()));
+    for (qsizetype next = 0; next < lines.size();) {
+        RecipientTableModel::Row& row = rows.emplace_back();
+        if (isBlank(lines.at(next))) {
+            ++next;
+            continue;
+        }
+        ImportFields fields = SplitRecord(lines, next, separator);
+        std::move(fields.begin(), fields.end(), row.begin() + 1);
     }
     model.AssignRows(std::move(rows));
     model.NumberRows();
@@ -89,24 +133,4 @@ ImportWindowLayout importWindowLayout(int outerWidth, int outerHeight) {
     // Halves round to the even neighbour (the default rounding mode).
     const int half = int(std::nearbyint(outerWidth / 2.0));
     return {outerHeight - 170, outerHeight - 120, half - 125};
-}
-
-ImportTexts importTextsFor(int language) {
-    if (isGerman(language))
-        return {QStringLiteral("Trennzeichen"),
-                QStringLiteral("Semikolon ;"),
-                QStringLiteral("Komma ,"),
-                {QStringLiteral("Neu"), QStringLiteral("Datei laden"), QStringLiteral("Speichern"),
-                 QStringLiteral("Kopieren"), QStringLiteral("Daten importieren"), QStringLiteral("Hilfe"),
-                 QStringLiteral("Beenden")},
-                QStringLiteral("Bitte Trennzeichen angeben!"),
-                QStringLiteral("Die Datei \"%1\" existiert bereits. Ersetzen?")};
-    return {QStringLiteral("Separator"),
-            QStringLiteral("Semicolon ;"),
-            QStringLiteral("Comma ,"),
-            {QStringLiteral("New"), QStringLiteral("Load file"), QStringLiteral("Save"),
-             QStringLiteral("Copy"), QStringLiteral("Import data"), QStringLiteral("Help"),
-             QStringLiteral("Quit")},
-            QStringLiteral("Specify a separator pls!"),
-            QStringLiteral("The file \"%1\" already exists. Replace it?")};
 }

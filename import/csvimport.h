@@ -22,15 +22,20 @@ QString DetectSeparator(const QStringList& lines);
 // unclosed mark runs to the end of the line. A mark anywhere else is an ordinary character.
 ImportFields SplitFields(QStringView line, QStringView sep);
 
+// Splits the record that starts at lines[next] as SplitFields does, except that a quoted field still open
+// at the end of a line runs on into the next line (RFC 4180), each line break inside it becoming one
+// blank; an unclosed mark runs to the end of the text. Leaves `next` at the line after the record.
+ImportFields SplitRecord(const QStringList& lines, qsizetype& next, QStringView sep);
+
 enum class ImportOutcome {
     Imported,
     EmptyText,  // only blanks: nothing was done
     NoSeparator // the table was not touched; the window asks for a separator
 };
 
-// Replaces the data rows of `model` by the lines: line i goes to row i + 1 (a blank line leaves its row
-// empty), the rows below the text are emptied, every row is numbered, and the table grows to hold the
-// text but never shrinks. The heading row stays.
+// Replaces the data rows of `model` by the records of the lines: record i goes to row i + 1 (a blank line
+// outside quotes is a record that leaves its row empty), the rows below the text are emptied, every row
+// is numbered, and the table grows to hold the records but never shrinks. The heading row stays.
 ImportOutcome ImportLines(const QStringList& lines, const QString& sep, RecipientTableModel& model);
 
 // Where the window's resizable parts go for a window of the given outer size (frame included).
@@ -40,16 +45,3 @@ struct ImportWindowLayout {
     int groupLeft;
 };
 ImportWindowLayout importWindowLayout(int outerWidth, int outerHeight);
-
-// The import window's texts in one interface language.
-struct ImportTexts {
-    QString groupCaption;
-    QString semicolon;
-    QString comma;
-    // The toolbar hints: New, Load file, Save, Copy, Import data, Help, Quit.
-    std::array<QString, 7> hints;
-    QString msgNoSeparator;
-    // %1 is the file's path.
-    QString askReplace;
-};
-ImportTexts importTextsFor(int language);

@@ -6,6 +6,7 @@
 #include "core/interfacetexts.h"
 #include "core/paths.h"
 #include "import/csvimport.h"
+#include "import/importtexts.h"
 
 #include <Qsci/qsciscintilla.h>
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything the program, its tests, its benchmarks and its packaging need on Debian 12
-# (dpkg-dev and file: cpack's library dependencies; desktop-file-utils and appstream: the install test;
-# clang-14, libclang-rt-14-dev and llvm-14: the sanitizer build, the fuzz targets and readable reports).
+# (dpkg-dev and file: cpack's library dependencies; desktop-file-utils, appstream, lintian and man-db: the
+# install test; clang-14, libclang-rt-14-dev and llvm-14: the sanitizer build, the fuzz targets and
+# readable reports).
 # Idempotent: packages already installed are skipped, so a second run changes nothing.
 set -euo pipefail
 
@@ -12,7 +13,7 @@ packages=(
   python3 python3-aiosmtpd openssl ca-certificates
   xvfb xauth x11-utils fonts-liberation
   postfix
-  desktop-file-utils appstream dpkg-dev file
+  desktop-file-utils appstream lintian man-db dpkg-dev file
   clang-14 libclang-rt-14-dev llvm-14
 )
 

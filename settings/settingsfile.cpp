@@ -6,11 +6,15 @@
 #include "core/paths.h"
 #include "core/textfile.h"
 #include "settings/cipher.h"
+#include "settings/settingstexts.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -54,6 +58,36 @@ void readDateTimeLine(const QString& line, double& value, const QLocale& locale)
     value = dateTime ? dateTimeToNumber(*dateTime) : 0;
 }
 
+// Characters of a value that the 8-bit code page lacks, each once; a character beyond 16 bits stays whole.
+QString charactersOutsideCodePage(const QString& value) {
+    QString found;
+    for (qsizetype i = 0; i < value.size();) {
+        const bool pair =
+            value.at(i).isHighSurrogate() && i + 1 < value.size() && value.at(i + 1).isLowSurrogate();
+        const QString character = value.mid(i, pair ? 2 : 1);
+        i += character.size();
+        if (!fitsAnsi(character) && !found.contains(character)) found += character;
+    }
+    return found;
+}
+
+// A load that failed: said in the interface language, with the path and the system's reason but never the
+// file's content, which may be anything.
+AppError loadFailed(int language, const QString& path, const QString& reason = QString()) {
+    QString text = settingsTextsFor(language).loadFailed;
+    if (!path.isEmpty()) text += QLatin1Char('\n') + QDir::toNativeSeparators(path);
+    if (!reason.isEmpty()) text += QStringLiteral(": ") + reason;
+    return AppError(text);
+}
+
+QByteArray readSettingsFileBytes(const QString& path, int language) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) throw loadFailed(language, path, file.errorString());
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) throw loadFailed(language, path, file.errorString());
+    return bytes;
+}
+
 // Owner-only from the first byte on, because the content is merely scrambled.
 void writePrivateFile(const QString& path, const QByteArray& bytes) {
     writeFileAtomically(path, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -66,16 +100,16 @@ QString settingsFilePath(const QString& dataFolder) {
 }
 
 bool LooksEnciphered(const QString& text) {
-    QString s = text;
-    s.remove(QStringLiteral("\r\n"));
-    s.remove(QLatin1Char('\t'));
-    s.remove(kMarker, Qt::CaseInsensitive);
-    s.remove(QLatin1Char(' '));
-    const qsizetype b = s.size();
-    qsizetype a = 0;
-    for (QChar c : s)
-        if (c.unicode() >= 33 && c.unicode() <= 126) ++a;
-    return a == 0 || a < halfRoundedToEven(b);
+    QString counted = text;
+    counted.remove(QStringLiteral("\r\n"));
+    counted.remove(QLatin1Char('\t'));
+    counted.remove(kMarker, Qt::CaseInsensitive);
+    counted.remove(QLatin1Char(' '));
+    const qsizetype total = counted.size();
+    const qsizetype printable = std::count_if(counted.cbegin(), counted.cend(), [](QChar c) {
+        return c.unicode() >= 33 && c.unicode() <= 126; // printable ASCII other than the blank
+    });
+    return printable == 0 || printable < halfRoundedToEven(total);
 }
 
 int systemDefaultLanguage(const QLocale& locale) {
@@ -95,7 +129,7 @@ QStringList settingsLinesFromFileBytes(const QByteArray& bytes) {
     return lines;
 }
 
-void applySettingsLines(const QStringList& lines, StoredSettings& values, const QLocale& locale) {
+bool applySettingsLines(const QStringList& lines, StoredSettings& values, const QLocale& locale) {
     const auto line = [&lines](int number) {
         return number <= lines.size() ? lines.at(number - 1) : QString();
     };
@@ -111,11 +145,12 @@ void applySettingsLines(const QStringList& lines, StoredSettings& values, const 
     } else {
         bool ok = false;
         const int number = trimBlank(language).toInt(&ok, 10);
-        if (!ok) throw AppError(QStringLiteral("'%1' is not a valid integer value").arg(language));
+        if (!ok) return false;
         values.Language = number;
     }
     readDateTimeLine(line(10), values.ScheduledDate, locale);
     readDateTimeLine(line(11), values.ScheduledTime, locale);
+    return true;
 }
 
 QByteArray settingsFileBytes(const StoredSettings& values, const QLocale& locale) {
@@ -132,9 +167,10 @@ QByteArray settingsFileBytes(const StoredSettings& values, const QLocale& locale
     return EncodeString(kSettingsKey, unicodeToAnsi(text));
 }
 
-void loadSettingsFile(const QString& dataFolder, StoredSettings& values, const QLocale& locale) {
+void loadSettingsFile(const QString& dataFolder, StoredSettings& values, int language,
+                      const QLocale& locale) {
     // Without a data folder the file would be looked for in whatever the working folder happens to be.
-    if (dataFolder.isEmpty()) throw AppError(QStringLiteral("Cannot load the settings: no data folder."));
+    if (dataFolder.isEmpty()) throw loadFailed(language, QString());
     // The whole path: on a fresh account even the user's data folder may not exist yet. A failure shows
     // up when the file is written.
     QDir().mkpath(dataFolder);
@@ -142,7 +178,31 @@ void loadSettingsFile(const QString& dataFolder, StoredSettings& values, const Q
     // First start: nothing stored, the schedule stays as it is. Anything but a regular file (a folder, a
     // pipe that would block the start) counts as no file.
     if (!QFileInfo(path).isFile()) return;
-    applySettingsLines(settingsLinesFromFileBytes(readFileBytes(path)), values, locale);
+    if (!applySettingsLines(settingsLinesFromFileBytes(readSettingsFileBytes(path, language)), values,
+                            locale))
+        throw loadFailed(language, path);
+}
+
+std::vector<UnstorableCharacters> unstorableCharacters(const StoredSettings& values) {
+    const std::pair<SettingsField, const QString*> fields[] = {
+        {SettingsField::Host, &values.SmtpHost},
+        {SettingsField::User, &values.SmtpUser},
+        {SettingsField::Password, &values.SmtpPassword},
+        {SettingsField::Port, &values.SmtpPort}};
+    std::vector<UnstorableCharacters> found;
+    for (const auto& [field, value] : fields) {
+        QString characters = charactersOutsideCodePage(*value);
+        if (!characters.isEmpty()) found.push_back({field, std::move(characters)});
+    }
+    return found;
+}
+
+QString unstorableCharactersMessage(const StoredSettings& values, int language) {
+    const SettingsTexts texts = settingsTextsFor(language);
+    QStringList lines;
+    for (const UnstorableCharacters& found : unstorableCharacters(values))
+        lines << texts.unstorable.at(std::size_t(found.field)).arg(found.characters);
+    return lines.join(QLatin1Char('\n'));
 }
 
 void saveSettingsFile(const QString& dataFolder, const StoredSettings& values,

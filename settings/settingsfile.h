@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 // The values the settings file carries between runs. Loading fills them in place, so a load that fails
 // half-way leaves what it had already read; saving takes the account values as they stand in the fields.
@@ -34,18 +35,42 @@ int systemDefaultLanguage(const QLocale& locale = QLocale::system());
 
 // The plain lines of a settings file's bytes, scrambled or typed by hand.
 QStringList settingsLinesFromFileBytes(const QByteArray& bytes);
-// Takes the values from the lines. Raises AppError when line 9 is neither blank nor a whole number; the
-// account and reserved values are set by then, the schedule is not.
-void applySettingsLines(const QStringList& lines, StoredSettings& values,
+// Takes the values from the lines. Returns false when line 9 is neither blank nor a whole number; the
+// account and reserved values are set by then, the language and the schedule are not.
+bool applySettingsLines(const QStringList& lines, StoredSettings& values,
                         const QLocale& locale = QLocale::system());
 // The eleven CR LF lines in the 8-bit code page, scrambled: exactly the bytes of the file.
 QByteArray settingsFileBytes(const StoredSettings& values, const QLocale& locale = QLocale::system());
 
 // Creates the data folder (with the folders above it) if missing and reads the file into `values`. Without a
 // file only the schedule is touched (it stays as it is). Raises AppError when the file exists but cannot be
-// read, and when no data folder is given (rather than looking in the working folder; saving does the same).
-void loadSettingsFile(const QString& dataFolder, StoredSettings& values,
+// read, when its language line is neither blank nor a whole number, and when no data folder is given
+// (rather than looking in the working folder; saving does the same). The error's text says in `language`
+// (the interface language) that the settings file could not be read and is left as it is, with the file's
+// path and the system's reason on a second line; never what the file holds.
+void loadSettingsFile(const QString& dataFolder, StoredSettings& values, int language,
                       const QLocale& locale = QLocale::system());
+// Transitional, until the main window passes its interface language: takes it from `values.Language`.
+inline void loadSettingsFile(const QString& dataFolder, StoredSettings& values,
+                             const QLocale& locale = QLocale::system()) {
+    loadSettingsFile(dataFolder, values, values.Language, locale);
+}
+
+// The account values the user types, in the order of their lines in the file.
+enum class SettingsField { Host, User, Password, Port };
+
+// Characters of one account value that the file's 8-bit code page lacks: saved, each would come back as "?".
+struct UnstorableCharacters {
+    SettingsField field;
+    QString characters; // each once, in the order they first appear
+};
+
+// The characters of the account values (host, mail address, password, port) that the settings file cannot
+// hold, per field in that order; fields that fit are left out.
+std::vector<UnstorableCharacters> unstorableCharacters(const StoredSettings& values);
+// What to tell the user before saving, in `language`: one line per field that holds such characters
+// ("The password contains characters the settings file cannot store: 密码"), or empty when all fit.
+QString unstorableCharactersMessage(const StoredSettings& values, int language);
 
 // Asks a helper with raised rights to remove a file the program cannot replace itself.
 using RemoveFileElevatedFunction = std::function<void(const QString& path)>;

@@ -326,8 +326,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("readable");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("host");
-        QTest::newRow("bad language line: the values before it are kept") << true << "Deutsch"
-                                                                          << "h.example.org";
+        // Said in the interface language (German at the first start), never with the file's content.
+        QTest::newRow("bad language line: the values before it are kept")
+            << true << "Die Einstellungsdatei konnte nicht gelesen werden und bleibt, wie sie ist.\n"
+            << "h.example.org";
         // Reading this file fails with an input/output error, even for root.
         QTest::newRow("file that cannot be read") << false << "postrun.ini"
                                                   << "";

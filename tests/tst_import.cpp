@@ -87,6 +87,35 @@ private Q_SLOTS:
             << 3 << QStringList{"a;b;c"} << imported << QStringList{"1|a|b|c", "2"};
         QTest::newRow("40 lines into 19 rows") << 19 << numberedLines(40) << imported << numberedRows(40, 41);
         QTest::newRow("5 lines into 30 rows") << 30 << numberedLines(5) << imported << numberedRows(5, 30);
+        QTest::newRow("seven fields fill seven columns")
+            << 3 << QStringList{"a;b;c;d;e;f;/home/u/flyer.pdf"} << imported
+            << QStringList{"1|a|b|c|d|e|f|/home/u/flyer.pdf", "2"};
+        // A quoted field still open at a line's end runs on into the next line; each break becomes a blank
+        // and the rows below move up.
+        QTest::newRow("a record of two lines")
+            << 4 << QStringList{"\"Müller", "von Berg\";Hans;h@example.org", "Roth;Eva;e@example.org"}
+            << imported
+            << QStringList{"1|Müller von Berg|Hans|h@example.org", "2|Roth|Eva|e@example.org", "3"};
+        QTest::newRow("a record of three lines")
+            << 2 << QStringList{"Weiß;\"first line", "second line", "third\";w@example.org;Hi", "x"}
+            << imported << QStringList{"1|Weiß|first line second line third|w@example.org|Hi", "2|x"};
+        QTest::newRow("an empty line inside quotes") << 2 << QStringList{"\"a", "", "b\";c", "", "d"}
+                                                     << imported << QStringList{"1|a  b|c", "2", "3|d"};
+        QTest::newRow("doubled quotes next to the line break")
+            << 2 << QStringList{"x;\"says \"\"", "\"\"hi\"\"\";y"} << imported
+            << QStringList{"1|x|says \" \"hi\"|y"};
+        QTest::newRow("a closing quote at the end of a line ends the record")
+            << 2 << QStringList{"x;\"closed\"", "y;z"} << imported << QStringList{"1|x|closed", "2|y|z"};
+        QTest::newRow("a quote inside a field opens nothing")
+            << 2 << QStringList{"a \"b;c", "d;e"} << imported << QStringList{"1|a \"b|c", "2|d|e"};
+        QTest::newRow("a quoted eighth field spans lines too")
+            << 2 << QStringList{"1;2;3;4;5;6;7;\"eight", "still eight\";nine", "next;row"} << imported
+            << QStringList{"1|1|2|3|4|5|6|7", "2|next|row"};
+        QTest::newRow("unclosed quote on the last line runs to its end")
+            << 2 << QStringList{"a;b", "c;\"open; to the end"} << imported
+            << QStringList{"1|a|b", "2|c|open; to the end"};
+        QTest::newRow("unclosed quote runs to the end of the text")
+            << 4 << QStringList{"\"open;x", "y;z"} << imported << QStringList{"1|open;x y;z", "2", "3"};
         QTest::newRow("blank text: nothing")
             << 2 << QStringList{"", " \t"} << int(ImportOutcome::EmptyText) << QStringList{"1|x|x|x|x|x|x|x"};
     }

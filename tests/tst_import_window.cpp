@@ -15,8 +15,10 @@
 #include <QToolButton>
 
 namespace {
-// A quoted name holding the separator, a blank line, umlauts.
-const QString kPeople = QStringLiteral("\"Müller; Jürgen\";j@example.org\r\n\r\nWeiß;Änne;a@example.org\r\n");
+// A quoted name holding the separator, a blank line, umlauts, a record of two lines.
+const QString kPeople =
+    QStringLiteral("\"Müller; Jürgen\";j@example.org\r\n\r\nWeiß;\"Änne\r\nMarie\";a@example.org\r\n"
+                   "Roth;Eva;e@example.org\r\n");
 } // namespace
 
 class TstImportWindow : public QObject {
@@ -91,7 +93,9 @@ private Q_SLOTS:
         get("ToolButton11")->click();
         QCOMPARE(row(2), (QStringList{"2", "", "", ""}));
         QCOMPARE(row(1) + row(3), (QStringList{"1", "Müller; Jürgen", "j@example.org", "", "3", "Weiß",
-                                               "Änne", "a@example.org"}));
+                                               "Änne Marie", "a@example.org"}));
+        QCOMPARE(row(4), (QStringList{"4", "Roth", "Eva", "e@example.org"})); // moved up by the record
+        QCOMPARE(model.Cell(1, 5), QString());
 
         const QString copy = dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
         prompts.expectSaveFile(copy, [&](const ScriptedPrompts::Asked& asked) {

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -35,6 +36,35 @@ Run run(const QString& program, const QStringList& arguments,
     return result;
 }
 
+// Lintian's findings that are accepted, each with the reason it does not apply to this program. Any other
+// finding, and every error and warning, fails the package.
+const QMap<QString, QString> kAcceptedLintianTags = {
+    {QStringLiteral("package-contains-documentation-outside-usr-share-doc"),
+     QStringLiteral("the help pages in /usr/share/tarnel/ are opened by the program at run time (F1), not "
+                    "documentation a user reads beside it")},
+    {QStringLiteral("hardening-no-fortify-functions"),
+     QStringLiteral("the program is built with -D_FORTIFY_SOURCE=2, but its one call lintian counts, poll() "
+                    "on a single pollfd, has a size known when compiling and is checked then, so no "
+                    "__poll_chk is called")},
+};
+
+struct LintianTag {
+    QChar severity; // E error, W warning, I info, P pedantic, X experimental, O overridden
+    QString tag;
+    QString line;
+};
+
+QList<LintianTag> lintianTags(const QString& output) {
+    static const QRegularExpression line(QStringLiteral("^([EWIPXO]): tarnel: (\\S+).*$"),
+                                         QRegularExpression::MultilineOption);
+    QList<LintianTag> tags;
+    for (auto it = line.globalMatch(output); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        tags.append({match.captured(1).at(0), match.captured(2), match.captured(0)});
+    }
+    return tags;
+}
+
 // The value of a key in the desktop entry's main group.
 QString desktopValue(const QString& entry, const QString& key) {
     const QRegularExpression line(QStringLiteral("^%1=(.*)$").arg(QRegularExpression::escape(key)),
@@ -51,6 +81,11 @@ class TstInstall : public QObject {
     QTemporaryDir m_destdir;
     QString m_prefix;
     QString m_entry;
+    QTemporaryDir m_packageDir;
+    QString m_deb;         // the Debian package cpack built
+    QString m_packageTree; // its files, unpacked
+
+    QString packaged(const QString& path) const { return m_packageTree + QLatin1Char('/') + path; }
 
     QString installed(const QString& path) const { return m_prefix + QLatin1Char('/') + path; }
 
@@ -66,15 +101,27 @@ private Q_SLOTS:
         m_prefix = m_destdir.path() + QStringLiteral("/usr/local");
         m_entry = QString::fromUtf8(readBytes(installed("share/applications/" + kAppId + ".desktop")));
         QVERIFY(!m_entry.isEmpty());
+
+        const Run pack = run(QStringLiteral(TARNEL_CPACK_COMMAND),
+                             {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
+                              QStringLiteral(TARNEL_BUILD_DIR "/CPackConfig.cmake"), QStringLiteral("-B"),
+                              m_packageDir.path()});
+        QVERIFY2(pack.exitCode == 0, qPrintable(pack.output));
+        const QStringList debs =
+            QDir(m_packageDir.path()).entryList({QStringLiteral("tarnel_" TARNEL_VERSION "_*.deb")});
+        QCOMPARE(debs.size(), 1);
+        m_deb = m_packageDir.filePath(debs.first());
+        m_packageTree = m_packageDir.filePath(QStringLiteral("tree"));
+        const Run unpack = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), m_deb, m_packageTree});
+        QVERIFY2(unpack.exitCode == 0, qPrintable(unpack.output));
     }
 
     void desktopEntry() {
         const Run validate = run(QStringLiteral("desktop-file-validate"),
                                  {installed("share/applications/" + kAppId + ".desktop")});
-        QVERIFY2(validate.exitCode == 0 && !validate.output.contains(QStringLiteral("error")),
-                 qPrintable(validate.output));
-        QCOMPARE(desktopValue(m_entry, QStringLiteral("Categories")),
-                 QStringLiteral("Office;Network;Email;"));
+        // Not even a hint (such as two main categories, which may list the program twice in a menu).
+        QVERIFY2(validate.exitCode == 0 && validate.output.trimmed().isEmpty(), qPrintable(validate.output));
+        QCOMPARE(desktopValue(m_entry, QStringLiteral("Categories")), QStringLiteral("Network;Email;"));
         QVERIFY(!desktopValue(m_entry, QStringLiteral("Comment")).isEmpty());
         QVERIFY(!desktopValue(m_entry, QStringLiteral("Comment[de]")).isEmpty());
         // The menu starts the program by name from the prefix's bin folder.
@@ -109,29 +156,84 @@ private Q_SLOTS:
         QVERIFY2(tree.exitCode == 0, qPrintable(tree.output));
         QVERIFY2(readBytes(file).contains("<release version=\"" TARNEL_VERSION "\""),
                  "release is not this version");
+        QVERIFY(readBytes(file).contains("<project_license>GPL-3.0-or-later</project_license>"));
     }
 
     // The package names the Debian packages of the linked libraries and carries the same layout.
     void debianPackage() {
-        QTemporaryDir out;
-        const Run pack =
-            run(QStringLiteral(TARNEL_CPACK_COMMAND),
-                {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
-                 QStringLiteral(TARNEL_BUILD_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), out.path()});
-        QVERIFY2(pack.exitCode == 0, qPrintable(pack.output));
-        const QStringList debs =
-            QDir(out.path()).entryList({QStringLiteral("tarnel_" TARNEL_VERSION "_*.deb")});
-        QCOMPARE(debs.size(), 1);
-        const QString deb = out.filePath(debs.first());
         const Run depends =
-            run(QStringLiteral("dpkg-deb"), {QStringLiteral("--field"), deb, QStringLiteral("Depends")});
+            run(QStringLiteral("dpkg-deb"), {QStringLiteral("--field"), m_deb, QStringLiteral("Depends")});
         for (const char* library :
              {"libqt6widgets6", "libqt6network6", "libgmime-3.0-0", "libqscintilla2-qt6"})
             QVERIFY2(depends.output.contains(QLatin1String(library)), qPrintable(depends.output));
-        const Run contents = run(QStringLiteral("dpkg-deb"), {QStringLiteral("--contents"), deb});
+        const Run contents = run(QStringLiteral("dpkg-deb"), {QStringLiteral("--contents"), m_deb});
         for (const char* file :
-             {"./usr/bin/tarnel\n", "./usr/share/tarnel/tarneld.html\n", "./usr/share/tarnel/tarnel.html\n"})
+             {"./usr/bin/tarnel\n", "./usr/share/tarnel/tarneld.html\n", "./usr/share/tarnel/tarnel.html\n",
+              "./usr/share/doc/tarnel/copyright\n", "./usr/share/doc/tarnel/changelog.gz\n",
+              "./usr/share/man/man1/tarnel.1.gz\n"})
             QVERIFY2(contents.output.contains(QLatin1String(file)), qPrintable(contents.output));
+    }
+
+    // What a distribution checks: no error, no warning, and no finding beyond the accepted ones.
+    void lintian() {
+        const Run lint =
+            run(QStringLiteral("lintian"), {QStringLiteral("-I"), QStringLiteral("--pedantic"), m_deb});
+        QVERIFY2(lint.exitCode == 0, qPrintable(lint.output));
+        for (const LintianTag& found : lintianTags(lint.output)) {
+            const bool accepted =
+                found.severity != u'E' && found.severity != u'W' && kAcceptedLintianTags.contains(found.tag);
+            QVERIFY2(accepted, qPrintable(found.line));
+        }
+    }
+
+    // The licence, machine-readable, for the program and the drawings and texts it ships.
+    void copyright() {
+        const QString text = QString::fromUtf8(readBytes(packaged("usr/share/doc/tarnel/copyright")));
+        QVERIFY(text.startsWith(
+            QStringLiteral("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n")));
+        for (const char* files : {"Files: *\n", "Files: app/icons/* import/icons/* recipients/icons/*\n"}) {
+            const qsizetype stanza = text.indexOf(QLatin1String(files));
+            QVERIFY2(stanza >= 0, files);
+            const QString rest = text.mid(stanza);
+            QVERIFY2(rest.left(rest.indexOf(QStringLiteral("\n\n")))
+                         .contains(QStringLiteral("\nLicense: GPL-3.0-or-later\n")),
+                     files);
+        }
+        QVERIFY(text.contains(QStringLiteral("\nLicense: GPL-3.0-or-later\n This program is free software")));
+        QVERIFY(text.contains(QStringLiteral("/usr/share/common-licenses/GPL-3")));
+    }
+
+    // The changelog's latest entry is this version; the manual page names the program's files and the
+    // variables it honours, and reads without a complaint from man.
+    void changelogAndManualPage() {
+        const Run changelog = run(QStringLiteral("gzip"),
+                                  {QStringLiteral("-dc"), packaged("usr/share/doc/tarnel/changelog.gz")});
+        QVERIFY2(changelog.output.startsWith(QStringLiteral("tarnel (" TARNEL_VERSION ") ")),
+                 qPrintable(changelog.output));
+
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        environment.insert(QStringLiteral("MANWIDTH"), QStringLiteral("80"));
+        const Run page = run(QStringLiteral("man"),
+                             {QStringLiteral("--warnings"), QStringLiteral("--no-hyphenation"),
+                              QStringLiteral("--no-justification"), QStringLiteral("-l"),
+                              QStringLiteral("-Tutf8"), packaged("usr/share/man/man1/tarnel.1.gz")},
+                             environment);
+        QCOMPARE(page.exitCode, 0);
+        QVERIFY2(!page.output.contains(QStringLiteral("warning")), qPrintable(page.output));
+        // Bold and italics come as overstrikes: a character and a backspace before the one shown.
+        const QString shown = QString(page.output).remove(QRegularExpression(QStringLiteral(".\b")));
+        for (const QString& name : {settingsFileName(), defaultListFileName(), defaultMessageFileName(),
+                                    QStringLiteral("XDG_DATA_HOME"), QStringLiteral("prdata/"),
+                                    QStringLiteral("/usr/share/tarnel/tarneld.html")})
+            QVERIFY2(shown.contains(name), qPrintable(name));
+    }
+
+    // Built as Debian builds its packages: stack protector on (the symbol it calls), every symbol bound at
+    // start and the table read-only afterwards (lintian's relro and bindnow checks above).
+    void hardening() {
+        const Run symbols = run(QStringLiteral("nm"), {QStringLiteral("-D"), packaged("usr/bin/tarnel")});
+        QVERIFY2(symbols.output.contains(QStringLiteral(" U __stack_chk_fail")), qPrintable(symbols.output));
     }
 
     // The program in bin/ finds its help files in the installed data folder, and starts there.

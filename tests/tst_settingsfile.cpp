@@ -60,6 +60,12 @@ double randomDateTime(QRandomGenerator& random) {
     return dateTimeToNumber(QDateTime(date, QTime(0, 0).addSecs(random.bounded(86400))));
 }
 
+QString loadFailedText(int language) {
+    return language == 0
+               ? QStringLiteral("Die Einstellungsdatei konnte nicht gelesen werden und bleibt, wie sie ist.")
+               : QStringLiteral("The settings file could not be read and is left as it is.");
+}
+
 StoredSettings sample() {
     StoredSettings v;
     v.SmtpHost = QStringLiteral("smtp.example.org");
@@ -199,7 +205,7 @@ private Q_SLOTS:
         QVERIFY(writeAll(path(), file));
         StoredSettings v;
         v.Language = 7;
-        loadSettingsFile(m_folder, v, QLocale(locale));
+        loadSettingsFile(m_folder, v, 1, QLocale(locale));
         QCOMPARE((QStringList{v.SmtpHost, v.SmtpUser, v.SmtpPassword, v.SmtpPort}), account);
         QCOMPARE(v.Reserved, reserved);
         QCOMPARE(v.Language, language);
@@ -213,7 +219,7 @@ private Q_SLOTS:
         StoredSettings v;
         v.Language = 0;
         v.SmtpPort = QStringLiteral("kept");
-        loadSettingsFile(folder, v, QLocale(QStringLiteral("en_US")));
+        loadSettingsFile(folder, v, 1, QLocale(QStringLiteral("en_US")));
         QVERIFY(QFileInfo(folder).isDir());
         QVERIFY(!QFileInfo::exists(settingsFilePath(folder)));
         QCOMPARE(v.Language, 0);
@@ -226,24 +232,28 @@ private Q_SLOTS:
 
     void languageNotANumber_data() {
         QTest::addColumn<QString>("line");
-        QTest::newRow("word") << "English";
-        QTest::newRow("decimal fraction") << "1.0";
-        QTest::newRow("two numbers") << "1 2";
-        QTest::newRow("beyond the integer range") << "99999999999";
+        QTest::addColumn<int>("language"); // of the interface
+        QTest::newRow("word") << "English" << 1;
+        QTest::newRow("decimal fraction") << "1.0" << 0;
+        QTest::newRow("two numbers") << "1 2" << 1;
+        QTest::newRow("beyond the integer range") << "99999999999" << 0;
     }
-    // The error reaches the caller after the account and reserved values, before the schedule.
+    // The error reaches the caller after the account and reserved values, before the schedule. It says in
+    // the interface language that the file could not be read, and names the file, not what it holds.
     void languageNotANumber() {
         QFETCH(QString, line);
+        QFETCH(int, language);
         const QByteArray plain = "h.example.org\r\nu@example.org\r\npw\r\n587\r\nu\r\nsix\r\n\r\n\r\n" +
                                  line.toLatin1() + "\r\n09.12.2026 14:05:09\r\n09.12.2026 14:05:09\r\n";
         QVERIFY(writeAll(path(), EncodeString(kSettingsKey, plain)));
         StoredSettings v;
         v.Language = 3;
-        QVERIFY_THROWS_EXCEPTION(AppError, loadSettingsFile(m_folder, v, QLocale(QStringLiteral("de_DE"))));
+        QVERIFY_THROWS_EXCEPTION(AppError,
+                                 loadSettingsFile(m_folder, v, language, QLocale(QStringLiteral("de_DE"))));
         try {
-            loadSettingsFile(m_folder, v, QLocale(QStringLiteral("de_DE")));
+            loadSettingsFile(m_folder, v, language, QLocale(QStringLiteral("de_DE")));
         } catch (const AppError& e) {
-            QVERIFY2(e.text().contains(line), qPrintable(e.text()));
+            QCOMPARE(e.text(), loadFailedText(language) + '\n' + path());
         }
         QCOMPARE(v.SmtpHost, QStringLiteral("h.example.org"));
         QCOMPARE(v.SmtpPort, QStringLiteral("587"));
@@ -253,11 +263,53 @@ private Q_SLOTS:
         QCOMPARE(v.ScheduledTime, 0.0);
     }
 
-    // A file that is there but cannot be read is an error, not a first start.
-    void unreadableFile() {
-        QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), path())); // reading fails, even for root
+    void loadFailure_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("language");
+        QTest::newRow("random bytes, German") << "random" << 0;
+        QTest::newRow("random bytes, English") << "random" << 1;
+        QTest::newRow("unreadable file, German") << "unreadable" << 0;
+        QTest::newRow("unreadable file, English") << "unreadable" << 1;
+        QTest::newRow("no data folder, English") << "no folder" << 1;
+    }
+    // Whatever went wrong, the user reads in the interface language that the settings file could not be
+    // read and is left as it is: never the file's bytes, and the file keeps them.
+    void loadFailure() {
+        QFETCH(QString, kind);
+        QFETCH(int, language);
+        QString folder = m_folder;
+        QByteArray bytes;
+        if (kind == QLatin1String("random")) {
+            QRandomGenerator random(2024);
+            for (int i = 0; i < 4096; ++i)
+                bytes += char(random.bounded(256));
+            QVERIFY(writeAll(path(), bytes));
+        } else if (kind == QLatin1String("unreadable")) {
+            QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), path())); // reading fails, even for root
+        } else {
+            folder.clear();
+        }
         StoredSettings v;
-        QVERIFY_THROWS_EXCEPTION(AppError, loadSettingsFile(m_folder, v));
+        QString text;
+        try {
+            loadSettingsFile(folder, v, language);
+        } catch (const AppError& e) {
+            text = e.text();
+        }
+        const QStringList lines = text.split('\n');
+        QCOMPARE(lines.first(), loadFailedText(language));
+        if (kind == QLatin1String("random")) {
+            QCOMPARE(lines.mid(1), QStringList{path()});
+            QCOMPARE(readAll(path()), bytes);
+        } else if (kind == QLatin1String("unreadable")) {
+            QCOMPARE(lines.size(), 2);
+            QVERIFY2(lines.at(1).startsWith(path() + QStringLiteral(": ")) &&
+                         lines.at(1).size() > path().size() + 2,
+                     qPrintable(text)); // the system's reason
+            QVERIFY(QFileInfo(path()).isSymLink());
+        } else {
+            QCOMPARE(lines.size(), 1);
+        }
     }
 
     void roundTrip_data() {
@@ -288,7 +340,7 @@ private Q_SLOTS:
             const QByteArray bytes = readAll(path());
             QVERIFY2(LooksEnciphered(decodeText(bytes)), qPrintable(QString::fromLatin1(bytes.toHex())));
             StoredSettings loaded;
-            loadSettingsFile(m_folder, loaded, l);
+            loadSettingsFile(m_folder, loaded, 1, l);
             QCOMPARE(loaded.SmtpHost, saved.SmtpHost);
             QCOMPARE(loaded.SmtpUser, saved.SmtpUser);
             QCOMPARE(loaded.SmtpPassword, saved.SmtpPassword);
@@ -309,7 +361,7 @@ private Q_SLOTS:
         const QByteArray bytes = readAll(path());
         QVERIFY(!LooksEnciphered(decodeText(bytes))); // the count alone would get it wrong
         StoredSettings loaded;
-        loadSettingsFile(m_folder, loaded, QLocale(QStringLiteral("de_DE")));
+        loadSettingsFile(m_folder, loaded, 1, QLocale(QStringLiteral("de_DE")));
         QCOMPARE(loaded.SmtpPassword, saved.SmtpPassword);
         QCOMPARE(loaded.Language, 0);
     }
@@ -330,7 +382,7 @@ private Q_SLOTS:
         for (int j = 0; j < 96; ++j)
             QCOMPARE(bytes.at(4 + j), targets[j % 8]);
         StoredSettings loaded;
-        loadSettingsFile(m_folder, loaded, QLocale(QStringLiteral("en_US")));
+        loadSettingsFile(m_folder, loaded, 1, QLocale(QStringLiteral("en_US")));
         QCOMPARE(loaded.SmtpPassword, saved.SmtpPassword);
         QCOMPARE(loaded.SmtpPort, QStringLiteral("25"));
         QCOMPARE(loaded.Language, 1);
@@ -339,22 +391,85 @@ private Q_SLOTS:
     void valuesTheFileCannotHold_data() {
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("readBack");
-        QTest::newRow("outside the code page") << QStringLiteral("pä\u03A9ß中") << QStringLiteral("pä?ß?");
-        QTest::newRow("pasted line break") << QStringLiteral("secret\r\n") << QStringLiteral("secret");
-        QTest::newRow("line break inside") << QStringLiteral("se\ncret") << QStringLiteral("secret");
+        QTest::addColumn<QString>("unstorable"); // what is reported before saving
+        QTest::newRow("outside the code page")
+            << QStringLiteral("pä\u03A9ß中") << QStringLiteral("pä?ß?") << QStringLiteral("\u03A9中");
+        QTest::newRow("pä€ß密码!") << QStringLiteral("pä€ß密码!")
+                                   << QStringLiteral("pä€ß?"
+                                                     "?!")
+                                   << QStringLiteral("密码");
+        QTest::newRow("code page letters beyond Latin-1")
+            << QStringLiteral("€Ÿ‚Œ™") << QStringLiteral("€Ÿ‚Œ™") << QString();
+        QTest::newRow("repeated, and beyond 16 bits")
+            << QStringLiteral("密x密🔑y🔑") << QStringLiteral("?x??y?") << QStringLiteral("密🔑");
+        QTest::newRow("pasted line break")
+            << QStringLiteral("secret\r\n") << QStringLiteral("secret") << QString();
+        QTest::newRow("line break inside")
+            << QStringLiteral("se\ncret") << QStringLiteral("secret") << QString();
     }
     void valuesTheFileCannotHold() {
         QFETCH(QString, password);
         QFETCH(QString, readBack);
+        QFETCH(QString, unstorable);
         StoredSettings saved = sample();
         saved.SmtpPassword = password;
+        const std::vector<UnstorableCharacters> found = unstorableCharacters(saved);
+        QCOMPARE(found.size(), unstorable.isEmpty() ? 0u : 1u);
+        if (!found.empty()) {
+            QCOMPARE(int(found.front().field), int(SettingsField::Password));
+            QCOMPARE(found.front().characters, unstorable);
+        }
         saveSettingsFile(m_folder, saved, {}, QLocale(QStringLiteral("de_DE")));
         StoredSettings loaded;
-        loadSettingsFile(m_folder, loaded, QLocale(QStringLiteral("de_DE")));
+        loadSettingsFile(m_folder, loaded, 0, QLocale(QStringLiteral("de_DE")));
         QCOMPARE(loaded.SmtpPassword, readBack);
         QCOMPARE(loaded.SmtpPort, saved.SmtpPort); // the later lines stay in place
         QCOMPARE(loaded.Reserved, saved.Reserved);
         QCOMPARE(loaded.ScheduledDate, saved.ScheduledDate);
+    }
+
+    void messageForUnstorableCharacters_data() {
+        QTest::addColumn<QStringList>("account"); // host, mail address, password, port
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("message");
+        const QString host = QStringLiteral("smtp.example.org");
+        const QString user = QStringLiteral("me@example.org");
+        QTest::newRow("all fit") << QStringList{host, user, "Gëheim€ 1", "587"} << 1 << QString();
+        QTest::newRow("password, English")
+            << QStringList{host, user, "pä€ß密码!", "587"} << 1
+            << "The password contains characters the settings file cannot store: 密码";
+        QTest::newRow("password, German") << QStringList{host, user, "pä€ß密码!", "587"} << 0
+                                          << "Das Passwort enthält Zeichen, die in der Einstellungsdatei "
+                                             "nicht gespeichert werden können: 密码";
+        QTest::newRow("mail address, German") << QStringList{host, "иван@example.org", "pw", "587"} << 0
+                                              << "Die Mailadresse enthält Zeichen, die in der "
+                                                 "Einstellungsdatei nicht gespeichert werden können: "
+                                                 "иван";
+        QTest::newRow("host and port, English, in the fields' order")
+            << QStringList{"mail.例え.jp", user, "pw", "５８７"} << 1
+            << "The SMTP host contains characters the settings file cannot store: 例え\n"
+               "The port contains characters the settings file cannot store: ５８７";
+        QTest::newRow("all four, German")
+            << QStringList{"ĳ", "ŀ", "ő", "ŧ"} << 0
+            << "Der SMTP-Host enthält Zeichen, die in der Einstellungsdatei nicht gespeichert werden können: "
+               "ĳ\n"
+               "Die Mailadresse enthält Zeichen, die in der Einstellungsdatei nicht gespeichert werden "
+               "können: ŀ\n"
+               "Das Passwort enthält Zeichen, die in der Einstellungsdatei nicht gespeichert werden können: "
+               "ő\n"
+               "Der Port enthält Zeichen, die in der Einstellungsdatei nicht gespeichert werden können: ŧ";
+    }
+    // Said before saving, so the user knows the value would not come back as typed.
+    void messageForUnstorableCharacters() {
+        QFETCH(QStringList, account);
+        QFETCH(int, language);
+        QFETCH(QString, message);
+        StoredSettings values = sample();
+        values.SmtpHost = account.at(0);
+        values.SmtpUser = account.at(1);
+        values.SmtpPassword = account.at(2);
+        values.SmtpPort = account.at(3);
+        QCOMPARE(::unstorableCharactersMessage(values, language), message);
     }
 
     // A hand-typed file is read as it stands and written back scrambled, reserved lines unchanged.
@@ -362,7 +477,7 @@ private Q_SLOTS:
         QVERIFY(writeAll(path(),
                          "host\r\nuser@example.org\r\npass\r\n25\r\nuser@example.org\r\nsix\r\nseven\r\n"));
         StoredSettings v;
-        loadSettingsFile(m_folder, v, QLocale(QStringLiteral("de_DE")));
+        loadSettingsFile(m_folder, v, 0, QLocale(QStringLiteral("de_DE")));
         saveSettingsFile(m_folder, v, {}, QLocale(QStringLiteral("de_DE")));
         const QByteArray plain = DecodeString(kSettingsKey, readAll(path()));
         QCOMPARE(plain,
@@ -466,7 +581,7 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(settingsFileName()));
         if (dataFolder.isEmpty()) {
             StoredSettings v;
-            QVERIFY_THROWS_EXCEPTION(AppError, loadSettingsFile(dataFolder, v));
+            QVERIFY_THROWS_EXCEPTION(AppError, loadSettingsFile(dataFolder, v, 0));
         }
     }
 
