@@ -297,6 +297,10 @@ void TFormNewMail::LoadSettings() {
 void TFormNewMail::SaveSettings() {
     const StoredSettings values = settingsToStore(accountFields(), State, CheckBox1->isChecked(),
                                                   DateTimePicker1->dateTime(), DateTimePicker2->dateTime());
+    // The file's 8-bit format cannot hold every character: say which are lost before they are. The fields
+    // keep what was typed, so this session goes on with it.
+    const QString unstorable = unstorableCharactersMessage(values, State.Language);
+    if (!unstorable.isEmpty()) m_prompts.warning(unstorable);
     saveSettingsFile(State.DataFolder, values, [this](const QString& path) { RemoveFileElevated(path); });
     // What is stored now is what arming the schedule looks at.
     State.SmtpHost = values.SmtpHost;

@@ -50,11 +50,6 @@ QByteArray settingsFileBytes(const StoredSettings& values, const QLocale& locale
 // path and the system's reason on a second line; never what the file holds.
 void loadSettingsFile(const QString& dataFolder, StoredSettings& values, int language,
                       const QLocale& locale = QLocale::system());
-// Transitional, until the main window passes its interface language: takes it from `values.Language`.
-inline void loadSettingsFile(const QString& dataFolder, StoredSettings& values,
-                             const QLocale& locale = QLocale::system()) {
-    loadSettingsFile(dataFolder, values, values.Language, locale);
-}
 
 // The account values the user types, in the order of their lines in the file.
 enum class SettingsField { Host, User, Password, Port };

@@ -23,7 +23,7 @@ void loadSettingsInto(SharedState& state) {
         state.ScheduledTime = values.ScheduledTime;
     };
     try {
-        loadSettingsFile(state.DataFolder, values);
+        loadSettingsFile(state.DataFolder, values, state.Language);
     } catch (...) {
         takeOver();
         throw;

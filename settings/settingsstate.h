@@ -10,7 +10,7 @@
 
 // Reads the settings file of the state's data folder into the state: the account, the reserved lines,
 // the language and the stored schedule. Only what the file holds changes, and what was read before a
-// failure stays read; raises AppError then.
+// failure stays read; raises AppError then, saying so in the state's interface language.
 void loadSettingsInto(SharedState& state);
 
 // What saving stores: the account as typed, the state's language and reserved lines, and, when the

@@ -248,6 +248,38 @@ private Q_SLOTS:
                  (QStringList{"typed.example.org", "u", "p", "25", "u", "six", "", "eight", "5"}));
     }
 
+    // A value with characters the 8-bit file cannot hold: the user is told which, in the interface language,
+    // before they are lost; the field keeps what was typed for this session.
+    void charactersTheFileCannotHold_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("German")
+            << 0
+            << "Das Passwort enthält Zeichen, die in der Einstellungsdatei nicht gespeichert "
+               "werden können: 密码";
+        QTest::newRow("English") << 1
+                                 << "The password contains characters the settings file cannot store: 密码";
+    }
+    void charactersTheFileCannotHold() {
+        QFETCH(int, language);
+        QFETCH(QString, warning);
+        start();
+        w->State.Language = language;
+        w->ApplyLanguage();
+        const QString typed = QStringLiteral("pä€ß密码!");
+        w->MaskEdit->setText(typed);
+        prompts.expectWarning([&](const ScriptedPrompts::Asked& a) {
+            QCOMPARE(a.text, warning);
+            QVERIFY(!QFileInfo::exists(settingsFile())); // said before saving
+        });
+        click("ToolButton2");
+        VERIFY_PROMPTS(prompts);
+        QCOMPARE(w->MaskEdit->text(), typed);
+        QCOMPARE(storedLines(settingsFile()).value(2), QStringLiteral("pä€ß?" "?!"));
+        w->MaskEdit->setText(QStringLiteral("pä€ß!"));
+        click("ToolButton2"); // all of it fits: no word
+    }
+
     void quitAndClose_data() {
         QTest::addColumn<bool>("byQuitButton");
         QTest::newRow("quit button: save, close, save") << true;

@@ -149,7 +149,7 @@ private Q_SLOTS:
         saveSettingsFile(folder, killcontent::settings(1), {}, locale, 0);
         QCOMPARE(others(folder, {QFileInfo(file).fileName()}), QStringList());
         StoredSettings loaded;
-        loadSettingsFile(folder, loaded, locale);
+        loadSettingsFile(folder, loaded, 1, locale);
         QCOMPARE(loaded.SmtpPassword, killcontent::settings(1).SmtpPassword);
     }
 

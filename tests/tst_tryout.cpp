@@ -136,7 +136,7 @@ private Q_SLOTS:
         QCOMPARE(folder, dataFolderPath());
 
         StoredSettings settings;
-        loadSettingsFile(folder, settings);
+        loadSettingsFile(folder, settings, 1);
         QCOMPARE(settings.SmtpHost, QStringLiteral("127.0.0.1"));
         QCOMPARE(settings.SmtpPort, QString::number(outbox.port()));
         QVERIFY(!settings.SmtpUser.trimmed().isEmpty());
