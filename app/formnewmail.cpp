@@ -3,7 +3,6 @@
 #include "app/aboutbox.h"
 #include "app/rundisplay.h"
 #include "app/sendingoptionswindow.h"
-#include "core/apperror.h"
 #include "core/blank.h"
 #include "core/help.h"
 #include "core/paths.h"
@@ -18,7 +17,6 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,7 +26,6 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QShortcut>
-#include <QTimeEdit>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -107,10 +104,6 @@ QDateTime TFormNewMail::now() const {
     return Now ? Now() : QDateTime::currentDateTime();
 }
 
-AccountFields TFormNewMail::accountFields() const {
-    return {EditHost->text(), EditPort->text(), EditUser->text(), MaskEdit->text()};
-}
-
 // ---- Start-up and close -------------------------------------------------------------------------------
 
 void TFormNewMail::showEvent(QShowEvent* event) {
@@ -127,14 +120,9 @@ void TFormNewMail::FormShow() {
     LoadSettings();
     RestoreSchedule();
 
-    EditHost->setText(State.SmtpHost);
-    EditUser->setText(State.SmtpUser);
-    MaskEdit->setText(State.SmtpPassword);
-    EditPort->setText(State.SmtpPort);
+    showAccount({State.SmtpHost, State.SmtpPort, State.SmtpUser, State.SmtpPassword});
     m_settingsShown = true;
-
-    ImageDisconnect->show();
-    ImageConnect->hide();
+    showOnline(false);
     ProgressBar1->setValue(0);
 
     ApplyLanguage();
@@ -254,15 +242,8 @@ void TFormNewMail::LoadDefaultMessage() {
 }
 
 void TFormNewMail::BitBtn4Click() {
-    Memo2->clear();
-    EditMail->clear();
-    EditSubject->clear();
-    EditPatch->clear();
-    Edit1->clear();
+    clearMessageFields();
     State.MessageFile.clear();
-    ProgressBar1->setValue(0);
-    ProgressBar1->repaint();
-    PanelMessage->clear();
 }
 
 void TFormNewMail::BitBtn5Click() {
@@ -295,7 +276,7 @@ void TFormNewMail::LoadSettings() {
 }
 
 void TFormNewMail::SaveSettings() {
-    const StoredSettings values = settingsToStore(accountFields(), State, CheckBox1->isChecked(),
+    const StoredSettings values = settingsToStore(typedAccount(), State, CheckBox1->isChecked(),
                                                   DateTimePicker1->dateTime(), DateTimePicker2->dateTime());
     // The file's 8-bit format cannot hold every character: say which are lost before they are. The fields
     // keep what was typed, so this session goes on with it.

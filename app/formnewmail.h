@@ -118,8 +118,6 @@ public:
     // spaces and line separators included). During a run, the line's message even before Memo2 shows it.
     QStringList messageLines() const;
     void setMessageLines(const QStringList& lines);
-    // The account as the fields hold it now.
-    AccountFields accountFields() const;
 
     // Runs an operation; an error it does not handle is shown by the default error report
     // (an error box with the error's text) and the program goes on. Returns false after an error.
@@ -144,7 +142,6 @@ public:
 private:
     void bindCommands();
     QDateTime now() const;
-    void showOnline(bool online);
 
     QtTranslation m_qtTexts;
     bool m_shown = false;

@@ -1,6 +1,5 @@
 #include "app/formnewmail.h"
 
-#include "app/radiogroup.h"
 #include "app/rundisplay.h"
 #include "core/apperror.h"
 #include "core/blank.h"
@@ -18,7 +17,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScopeGuard>
-#include <QTimeEdit>
 #include <QTimer>
 
 // Mailing run, test mail, connection check and scheduled start of the main window.
@@ -27,8 +25,7 @@ void TFormNewMail::BtnMailClick() {
     // One run at a time; a click or tick while one runs (or a message is in flight) is let pass.
     if (m_gate.busy()) return;
     BitBtn4Click();
-    if (isBlank(EditHost->text()) || isBlank(EditUser->text()) || isBlank(MaskEdit->text()) ||
-        isBlank(EditPort->text())) {
+    if (!typedAccount().isComplete(true)) {
         m_prompts.error(State.Texts.MsgEnterAccount);
         return;
     }
@@ -47,7 +44,7 @@ void TFormNewMail::RunMailing() {
     setup.listFile = State.ListFile;
     setup.dataFolder = State.DataFolder;
     setup.defaultMessageFile = State.DefaultMessageFile;
-    setup.account = accountFields();
+    setup.account = typedAccount();
     setup.unattended = State.ScheduleArmed;
     setup.texts = State.Texts;
     setup.language = State.Language;
@@ -75,7 +72,7 @@ void TFormNewMail::RunMailing() {
 void TFormNewMail::BitBtnTestmailClick() {
     if (m_gate.busy()) return;
     // A mail needs a sender: without the account's address it would go out from nobody.
-    if (isBlank(EditHost->text()) || isBlank(EditUser->text()) || isBlank(EditPort->text())) {
+    if (!typedAccount().isComplete(false)) {
         m_prompts.error(State.Texts.MsgEnterAccount);
         return;
     }
@@ -103,14 +100,9 @@ void TFormNewMail::SendCurrentMail() {
     // another delivery meanwhile; it is refused before anything of the one in flight is touched.
     if (m_gate.delivering()) throw AppError(State.Texts.MsgMailingRunning);
     State.SendFailed = false;
-    MailRequest request;
-    request.setAccount(accountFields());
+    MailRequest request = messageInFields();
+    request.setAccount(typedAccount());
     request.language = State.Language;
-    request.recipients = trimBlank(EditMail->text());
-    request.subject = trimBlank(EditSubject->text());
-    request.lines = messageLines();
-    request.attachmentPath = EditPatch->text();
-    request.html = SelHtml->itemIndex() > 0;
     // A port text that is no number and an attachment that cannot be read are the caller's errors: they
     // leave here before the server is contacted.
     const PreparedMail mail = prepareMail(request);
@@ -134,17 +126,11 @@ void TFormNewMail::BitBtnCheckClick() {
         bool& flag;
         ~Done() { flag = false; }
     } done{m_checking};
+    const AccountFields account = typedAccount();
     State.OnlineState =
-        probeOnline(onlineProbeTargets(WebProbeTargets, EditHost->text(), EditPort->text()), ProbeTimeoutMs);
-    showOnline(State.OnlineState);
-    LabelStatus->setText(State.OnlineState ? State.Texts.StatusConnected : State.Texts.StatusOffline);
-    LabelStatus->adjustSize();
-    LabelStatus->show();
-}
-
-void TFormNewMail::showOnline(bool online) {
-    ImageConnect->setVisible(online);
-    ImageDisconnect->setVisible(!online);
+        probeOnline(onlineProbeTargets(WebProbeTargets, account.host, account.port), ProbeTimeoutMs);
+    showOnline(State.OnlineState,
+               State.OnlineState ? State.Texts.StatusConnected : State.Texts.StatusOffline);
 }
 
 // ---- Scheduled start ----------------------------------------------------------------------------------

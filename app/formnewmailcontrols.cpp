@@ -1,8 +1,10 @@
 #include "app/formnewmailcontrols.h"
 
 #include "app/iconresources.h"
+#include "app/messagefield.h"
 #include "app/radiogroup.h"
 #include "app/statuspanel.h"
+#include "core/blank.h"
 #include "core/datetimenumber.h"
 #include "core/interfacetexts.h"
 
@@ -96,6 +98,45 @@ void FormNewMailControls::paintBackground(QWidget* form) {
     gradient.setColorAt(0, kGradientTop);
     gradient.setColorAt(1, kGradientBottom);
     painter.fillRect(QRect(0, kToolBarHeight, form->width(), form->height() - kToolBarHeight), gradient);
+}
+
+AccountFields FormNewMailControls::typedAccount() const {
+    return {EditHost->text(), EditPort->text(), EditUser->text(), MaskEdit->text()};
+}
+
+void FormNewMailControls::showAccount(const AccountFields& account) {
+    EditHost->setText(account.host);
+    EditUser->setText(account.user);
+    MaskEdit->setText(account.password);
+    EditPort->setText(account.port);
+}
+
+MailRequest FormNewMailControls::messageInFields() const {
+    MailRequest request;
+    request.recipients = trimBlank(EditMail->text());
+    request.subject = trimBlank(EditSubject->text());
+    request.lines = MessageField::linesOf(Memo2);
+    request.attachmentPath = EditPatch->text();
+    request.html = SelHtml->itemIndex() > 0;
+    return request;
+}
+
+void FormNewMailControls::clearMessageFields() {
+    for (QLineEdit* field : {EditMail, EditSubject, EditPatch, Edit1})
+        field->clear();
+    Memo2->clear();
+    ProgressBar1->setValue(0);
+    ProgressBar1->repaint();
+    PanelMessage->clear();
+}
+
+void FormNewMailControls::showOnline(bool online, const QString& status) {
+    ImageConnect->setVisible(online);
+    ImageDisconnect->setVisible(!online);
+    if (status.isEmpty()) return;
+    LabelStatus->setText(status);
+    LabelStatus->adjustSize();
+    LabelStatus->show();
 }
 
 void FormNewMailControls::applyControlTexts(QWidget* form, int language) {

@@ -1,5 +1,10 @@
 #pragma once
 
+#include "core/accountfields.h"
+#include "mailing/mailrequest.h"
+
+#include <QString>
+
 class QAction;
 class QCheckBox;
 class QDateEdit;
@@ -48,6 +53,17 @@ public:
     QMenu* PopupMenu1 = nullptr;
     QAction* German1 = nullptr;
     QAction* English1 = nullptr;
+
+    // The account as the fields hold it now, and the account into the fields.
+    AccountFields typedAccount() const;
+    void showAccount(const AccountFields& account);
+    // The message as the fields hold it, to go out as a test mail: recipient and subject trimmed, the
+    // text as file lines (every character kept), the attachment path and the format.
+    MailRequest messageInFields() const;
+    // Empties the message fields (Memo2 too), the mail number, the progress bar and the Info panel.
+    void clearMessageFields();
+    // The connection indicator; `status` beside it when not empty.
+    void showOnline(bool online, const QString& status = QString());
 
 protected:
     // Builds every control on `form`, the window's look and the tab order.

@@ -8,10 +8,10 @@
 
 MessageField::MessageField(QPlainTextEdit* field, Prompts& prompts) : m_field(field), m_prompts(prompts) {}
 
-QStringList MessageField::lines() const {
+QStringList MessageField::linesOf(const QPlainTextEdit* field) {
     // The plain-text view turns no-break spaces into blanks and line separators into breaks; the raw text
     // keeps them, with a paragraph separator between lines.
-    QString text = m_field->document()->toRawText();
+    QString text = field->document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     return splitEditorText(text);
 }

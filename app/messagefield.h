@@ -17,7 +17,8 @@ public:
 
     // The field's text as file lines, and lines into the field: exact inverses, with every character kept
     // (no-break spaces and line separators included).
-    QStringList lines() const;
+    QStringList lines() const { return linesOf(m_field); }
+    static QStringList linesOf(const QPlainTextEdit* field);
     void setLines(const QStringList& lines);
 
     // Loads a file into the field; raises AppError when it cannot be read (the field keeps its text).

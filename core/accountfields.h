@@ -8,4 +8,8 @@ struct AccountFields {
     QString port;
     QString user; // the account's mail address: login name and sender
     QString password;
+
+    // Host, port and address filled in (each not blank), and the password too when `withPassword`: a mail
+    // needs a server and a sender; a mailing also a login.
+    bool isComplete(bool withPassword) const;
 };

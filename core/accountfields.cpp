@@ -1,0 +1,7 @@
+#include "core/accountfields.h"
+
+#include "core/blank.h"
+
+bool AccountFields::isComplete(bool withPassword) const {
+    return !isBlank(host) && !isBlank(port) && !isBlank(user) && (!withPassword || !isBlank(password));
+}
