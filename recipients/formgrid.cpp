@@ -86,7 +86,7 @@ TFormGrid::TFormGrid(Prompts& prompts, QWidget* parent)
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setFixedHeight(kStatusBarHeight);
-    StatusPanel0 = new QLabel(QStringLiteral("Zeilen:"), StatusBar1);
+    StatusPanel0 = new QLabel(m_texts.linesPrefix.trimmed(), StatusBar1);
     StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
     StatusPanel0->setMinimumWidth(80);
     StatusPanel1 = new QLabel(StatusBar1);
@@ -341,11 +341,11 @@ void TFormGrid::FormShow() {
             m_openDialog1.folder = QFileInfo(path).absolutePath();
         }
     }
-    StatusPanel0->setText(QStringLiteral("Zeilen:"));
-    StatusPanel1->setText(FItems);
     ApplyLanguage();
+    StatusPanel0->setText(m_texts.linesPrefix.trimmed());
+    StatusPanel1->setText(FItems);
     SetCurrentCell(1, 1);
-    const QString lines = m_listFile.LoadListFile(FItems, *m_model);
+    const QString lines = m_listFile.LoadListFile(FItems, *m_model, m_texts.linesPrefix);
     if (!lines.isEmpty()) StatusPanel0->setText(lines);
     SetCurrentCell(1, 1);
 }
@@ -418,7 +418,7 @@ void TFormGrid::ToolButton3Click() {
         FItems = path;
         ListModified = false;
         StatusPanel1->setText(FItems);
-        const QString lines = m_listFile.LoadListFile(FItems, *m_model);
+        const QString lines = m_listFile.LoadListFile(FItems, *m_model, m_texts.linesPrefix);
         if (!lines.isEmpty()) StatusPanel0->setText(lines);
     }
     SetCurrentCell(CurrentColumn(), 1);

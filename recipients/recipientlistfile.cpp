@@ -6,7 +6,8 @@
 
 #include <QFileInfo>
 
-QString RecipientListFile::LoadListFile(const QString& path, RecipientTableModel& table) {
+QString RecipientListFile::LoadListFile(const QString& path, RecipientTableModel& table,
+                                        const QString& linesPrefix) {
     if (path.isEmpty() || !QFileInfo(path).isFile()) return {};
     const TextFileContent content = readTextFile(path);
     m_encoding = content.encoding;
@@ -25,7 +26,7 @@ QString RecipientListFile::LoadListFile(const QString& path, RecipientTableModel
     }
     table.AssignRows(std::move(rows));
     table.NumberRows();
-    return QStringLiteral("Zeilen: ") + QString::number(lineCount);
+    return linesPrefix + QString::number(lineCount);
 }
 
 int RecipientListFile::BuildListText(const RecipientTableModel& table) {

@@ -13,9 +13,10 @@ public:
     // Reads the list file into `table` (the caller has cleared it): line k goes to row k + 1, the table
     // grows to the number of lines + 1 and is numbered. A line's fields after the seventh stay with its
     // row, out of sight, and BuildListText writes them back after the seventh. Returns the status text
-    // "Zeilen: " + the number of file lines, or an empty text when no file exists at `path`, which leaves the
-    // table unchanged. Throws AppError when the file cannot be read.
-    QString LoadListFile(const QString& path, RecipientTableModel& table);
+    // `linesPrefix` + the number of file lines, or an empty text when no file exists at `path`, which leaves
+    // the table unchanged. Throws AppError when the file cannot be read.
+    QString LoadListFile(const QString& path, RecipientTableModel& table,
+                         const QString& linesPrefix = QStringLiteral("Zeilen: "));
     // Turns the table's rows into file lines (ListText()); rows with a blank address are left out.
     // Returns the number of lines.
     int BuildListText(const RecipientTableModel& table);
