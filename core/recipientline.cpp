@@ -65,5 +65,9 @@ QString JoinRecipientLine(const RecipientRow& row) {
         }
         line += field + kSeparator;
     }
-    return line + row.Extra;
+    // What followed the seventh field goes back as it was read; a line break (which a line read from a
+    // file cannot hold) would split the row.
+    QString extra = row.Extra;
+    extra.replace(u'\r', u' ').replace(u'\n', u' ');
+    return line + extra;
 }

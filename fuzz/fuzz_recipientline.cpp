@@ -1,6 +1,7 @@
-// Recipient line split and join. A line splits into its first seven ";"-separated parts; joined, a row
-// with an address becomes exactly seven fields, each followed by ";", and after that one round the line is
-// stable. A failure text written into the sent column never changes where the fields begin.
+// Recipient line split and join. A line splits into its first seven ";"-separated parts and keeps what
+// follows the seventh ";" as it stands; joined, a row with an address becomes exactly seven fields, each
+// followed by ";", then that rest, and after that one round the line is stable. A failure text written into
+// the sent column never changes where the fields begin.
 #include "core/blank.h"
 #include "core/interfacetexts.h"
 #include "core/recipientline.h"
@@ -19,12 +20,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const QString expected = number <= parts.size() ? parts.at(number - 1) : QString();
         FUZZ_CHECK(row.field(number) == expected, line << number << row.field(number));
     }
+    const QString rest = parts.size() > RecipientRow::FieldCount
+                             ? QStringList(parts.mid(RecipientRow::FieldCount)).join(QLatin1Char(';'))
+                             : QString();
+    FUZZ_CHECK(row.Extra == rest, line << row.Extra);
 
     const QString joined = JoinRecipientLine(row);
     if (isBlank(row.Email)) {
         FUZZ_CHECK(joined.isEmpty(), line << joined);
     } else {
-        FUZZ_CHECK(joined.count(QLatin1Char(';')) == RecipientRow::FieldCount && joined.endsWith(u';'),
+        const QString seven = joined.chopped(row.Extra.size());
+        FUZZ_CHECK(seven.count(QLatin1Char(';')) == RecipientRow::FieldCount && seven.endsWith(u';'),
                    line << joined);
         // Fields are stored trimmed; a line break inside one (a line the program split itself has none)
         // becomes a blank.
@@ -45,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QString rebuilt;
     for (int number = 1; number <= RecipientRow::FieldCount; ++number)
         rebuilt += stamped.field(number) + QLatin1Char(';');
+    rebuilt += stamped.Extra;
     FUZZ_CHECK(SplitRecipientLine(rebuilt) == stamped, line << rebuilt);
     return 0;
 }
