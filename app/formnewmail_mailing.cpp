@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 // Mailing run, test mail, connection check and scheduled start of the main window.
@@ -40,15 +41,7 @@ void TFormNewMail::BitBtnStopClick() {
 }
 
 void TFormNewMail::RunMailing() {
-    MailingRun::Setup setup;
-    setup.listFile = State.ListFile;
-    setup.dataFolder = State.DataFolder;
-    setup.defaultMessageFile = State.DefaultMessageFile;
-    setup.account = typedAccount();
-    setup.unattended = State.ScheduleArmed;
-    setup.texts = State.Texts;
-    setup.language = State.Language;
-    setup.options = loadSendingOptions();
+    MailingRun::Setup setup = MailingRun::setupFor(State, typedAccount(), loadSendingOptions());
     setup.now = [this] { return now(); };
     setup.writeBackIntervalMs = WriteBackIntervalMs;
     State.MailingReport.clear();
@@ -84,10 +77,8 @@ void TFormNewMail::BitBtnTestmailClick() {
     QCoreApplication::processEvents();
     PanelMessage->clear();
     PanelMessage->repaint();
-    struct WaitCursor {
-        WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-        ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    } waitCursor;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto waitCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     if (isBlank(EditSubject->text())) EditSubject->setText(QStringLiteral("Testmail"));
     if (isBlank(Memo2->toPlainText())) Memo2->setPlainText(QStringLiteral("Testmail Text"));
     Memo2->repaint();
@@ -121,11 +112,7 @@ void TFormNewMail::SendCurrentMail() {
 
 void TFormNewMail::BitBtnCheckClick() {
     if (m_checking) return;
-    m_checking = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{m_checking};
+    const QScopedValueRollback<bool> checking(m_checking, true);
     const AccountFields account = typedAccount();
     State.OnlineState =
         probeOnline(onlineProbeTargets(WebProbeTargets, account.host, account.port), ProbeTimeoutMs);

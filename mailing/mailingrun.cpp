@@ -62,6 +62,20 @@ MailingRun::MailingRun(MailingRunDisplay& display, MailDelivery& delivery, Setup
     if (!m_setup.pause) m_setup.pause = pauseInEventLoop;
 }
 
+MailingRun::Setup MailingRun::setupFor(const SharedState& state, const AccountFields& account,
+                                       const SendingOptions& options) {
+    Setup setup;
+    setup.listFile = state.ListFile;
+    setup.dataFolder = state.DataFolder;
+    setup.defaultMessageFile = state.DefaultMessageFile;
+    setup.account = account;
+    setup.unattended = state.ScheduleArmed;
+    setup.texts = state.Texts;
+    setup.language = state.Language;
+    setup.options = options;
+    return setup;
+}
+
 QString MailingRun::failureText(const QString& failure, const MessageTexts& texts) {
     const QString reply = trimBlank(failure.section(QLatin1Char('\n'), 0, 0));
     QString text = reply.isEmpty() ? trimBlank(texts.MsgInvalidAddress) : reply + texts.MsgInvalidAddress;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/interfacetexts.h"
+#include "core/sharedstate.h"
 #include "core/textfile.h"
 #include "mailing/mailrequest.h"
 #include "mailing/sendingoptions.h"
@@ -69,6 +70,11 @@ public:
     };
 
     MailingRun(MailingRunDisplay& display, MailDelivery& delivery, Setup setup);
+
+    // A run as the program's state has it: its list file, data folder, default message, texts and
+    // language; unattended when the schedule is armed; the account as typed and the options as stored.
+    static Setup setupFor(const SharedState& state, const AccountFields& account,
+                          const SendingOptions& options);
 
     // The whole run; closes the delivery's connection at its end. Raises AppError for an error that ends
     // it early (an unreadable message file or attachment, a bad port) after the lines processed so far
