@@ -233,6 +233,9 @@ void SendingOptionsWindow::ProviderChange() {
     EditAuthorizationUrl->setText(shown.authorizationUrl);
     EditTokenUrl->setText(shown.tokenUrl);
     EditScope->setText(shown.scope);
+    // A long address shows its beginning.
+    for (QLineEdit* field : {EditAuthorizationUrl, EditTokenUrl, EditScope})
+        field->setCursorPosition(0);
     for (QLineEdit* field : {EditAuthorizationUrl, EditTokenUrl, EditScope}) {
         field->setReadOnly(!custom);
         field->setEnabled(oauth);

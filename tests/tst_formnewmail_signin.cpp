@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QShortcut>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTabWidget>
@@ -248,9 +249,16 @@ private Q_SLOTS:
         start();
         w->State.Language = language;
         w->ApplyLanguage();
+        w->State.HelpFile = dataFile(QStringLiteral("help.html"));
+        QVERIFY(writeBytes(w->State.HelpFile, "<html></html>"));
         SendingOptionsWindow* options = windows->FormSendingOptions;
         QTimer::singleShot(0, options, [&] {
             const auto close = qScopeGuard([options] { options->reject(); });
+            // F1 on this tab opens the help at the sign-in.
+            options->TabsOptions->setCurrentIndex(1);
+            Q_EMIT options->findChild<QShortcut*>()->activated();
+            QCOMPARE(opened.size(), 1);
+            QCOMPARE(opened.last().fragment(), QStringLiteral("signin"));
             QCOMPARE(options->TabsOptions->tabText(1), texts[0]);
             QCOMPARE(options->findChild<QLabel*>(QStringLiteral("LabelLoginMethod"))->text(), texts[1]);
             // Password login, as always: nothing of OAuth to fill in.
