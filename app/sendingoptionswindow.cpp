@@ -157,6 +157,9 @@ QWidget* SendingOptionsWindow::buildSignInPage() {
 
     connect(ComboLoginMethod, &QComboBox::currentIndexChanged, this, [this] { ProviderChange(); });
     connect(ComboProvider, &QComboBox::currentIndexChanged, this, [this] { ProviderChange(); });
+    // Who is signed in depends on the application and the token endpoint.
+    for (QLineEdit* field : {EditClientId, EditTokenUrl})
+        connect(field, &QLineEdit::textEdited, this, [this] { showSignInState(); });
     connect(ButtonSignIn, &QPushButton::clicked, this, [this] { ButtonSignInClick(); });
     connect(ButtonSignOut, &QPushButton::clicked, this, [this] { ButtonSignOutClick(); });
     return page;
@@ -233,10 +236,8 @@ void SendingOptionsWindow::ProviderChange() {
     EditAuthorizationUrl->setText(shown.authorizationUrl);
     EditTokenUrl->setText(shown.tokenUrl);
     EditScope->setText(shown.scope);
-    // A long address shows its beginning.
-    for (QLineEdit* field : {EditAuthorizationUrl, EditTokenUrl, EditScope})
-        field->setCursorPosition(0);
     for (QLineEdit* field : {EditAuthorizationUrl, EditTokenUrl, EditScope}) {
+        field->setCursorPosition(0); // a long address shows its beginning
         field->setReadOnly(!custom);
         field->setEnabled(oauth);
     }

@@ -159,7 +159,7 @@ public:
         const SignInTexts& texts = signInTexts(m_owner.language);
         // On the loopback only: nobody else on the network can send the program a code.
         m_handler = new QOAuthHttpServerReplyHandler(QHostAddress::LocalHost, 0, this);
-        if (!m_handler->isListening()) return m_owner.failSignIn(texts.noListener.arg(QString()));
+        if (!m_handler->isListening()) return m_owner.failSignIn(texts.noListener);
         m_handler->setCallbackText(texts.callbackPage);
         m_flow.setReplyHandler(m_handler);
         configure(m_flow, m_settings);
@@ -229,9 +229,10 @@ namespace {
 // Asks the token endpoint for a new access token with the refresh token, and waits for the answer.
 OAuthTokenAnswer refreshTokens(const SignInSettings& settings, const QString& refreshToken, int timeoutMs,
                                int language) {
+    // The handler outlives the network manager: a reply the manager ends on its way out still reaches it.
+    QOAuthOobReplyHandler handler; // parses the answer; no browser comes back here
     QNetworkAccessManager network;
     network.setTransferTimeout(timeoutMs);
-    QOAuthOobReplyHandler handler; // parses the answer; no browser comes back here
     QOAuth2AuthorizationCodeFlow flow(&network);
     flow.setReplyHandler(&handler);
     configure(flow, settings);

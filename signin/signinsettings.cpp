@@ -3,6 +3,7 @@
 #include "core/optionsfile.h"
 #include "signin/signintexts.h"
 
+#include <QFile>
 #include <QHostAddress>
 
 namespace {
@@ -94,6 +95,8 @@ bool saveSignInSettings(const SignInSettings& s) {
     file.setValue(QStringLiteral("Scope"), s.scope.simplified());
     file.endGroup();
     file.sync();
+    // It may hold a client secret: for its owner's eyes only, as the settings file.
+    QFile::setPermissions(file.fileName(), QFile::ReadOwner | QFile::WriteOwner);
     return file.status() == QSettings::NoError;
 }
 

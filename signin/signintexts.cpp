@@ -10,7 +10,7 @@ SignInTexts german() {
         QStringLiteral("Tarnel hat die Anmeldung erhalten. Dieses Fenster kann geschlossen werden.");
     t.noClientId = QStringLiteral("Bitte zuerst die Anwendungs-ID (Client-ID) eintragen.");
     t.notHttps = QStringLiteral("Die Adresse des Anbieters muss mit https:// beginnen: %1");
-    t.noListener = QStringLiteral("Die Anmeldung kann keinen Port auf diesem Rechner öffnen: %1");
+    t.noListener = QStringLiteral("Die Anmeldung kann keinen Port auf diesem Rechner öffnen.");
     t.noBrowser = QStringLiteral("Der Browser ließ sich nicht öffnen. Bitte diese Adresse im Browser "
                                  "öffnen:\n%1");
     t.providerSaid = QStringLiteral("Der Anbieter hat die Anmeldung abgelehnt: %1");
@@ -33,7 +33,7 @@ SignInTexts english() {
     t.callbackPage = QStringLiteral("Tarnel has received the sign-in. You may close this window.");
     t.noClientId = QStringLiteral("Please enter the application (client) ID first.");
     t.notHttps = QStringLiteral("The provider's address must begin with https://: %1");
-    t.noListener = QStringLiteral("The sign-in cannot open a port on this machine: %1");
+    t.noListener = QStringLiteral("The sign-in cannot open a port on this machine.");
     t.noBrowser = QStringLiteral("The browser could not be opened. Please open this address in the "
                                  "browser:\n%1");
     t.providerSaid = QStringLiteral("The provider refused the sign-in: %1");

@@ -7,7 +7,7 @@ struct SignInTexts {
     QString callbackPage;   // what the browser shows once the provider has sent it back
     QString noClientId;     //
     QString notHttps;       // %1 the address
-    QString noListener;     // %1 the system's reason
+    QString noListener;     //
     QString noBrowser;      // %1 the address that could not be opened
     QString providerSaid;   // %1 the provider's error and its description
     QString noAnswer;       // %1 the connection's error

@@ -537,6 +537,11 @@ private Q_SLOTS:
         QString state;
         QTimer::singleShot(0, options, [&] {
             QCOMPARE(options->LabelSignInState->text(), QStringLiteral("Signed in as ") + account);
+            // The sign-in belongs to its application: another ID typed in is not signed in.
+            QTest::keyClick(options->EditClientId, Qt::Key_X);
+            QCOMPARE(options->LabelSignInState->text(), QStringLiteral("Not signed in"));
+            QTest::keyClick(options->EditClientId, Qt::Key_Backspace);
+            QCOMPARE(options->LabelSignInState->text(), QStringLiteral("Signed in as ") + account);
             options->ButtonSignOut->click();
             state = options->LabelSignInState->text();
             options->ComboProvider->setCurrentIndex(int(OAuthProvider::Microsoft));

@@ -371,6 +371,8 @@ private Q_SLOTS:
             s.clientSecret = QStringLiteral("sec");
             QVERIFY(saveSignInSettings(s));
             QCOMPARE(loadSignInSettings(), s);
+            // It holds the client secret.
+            QCOMPARE(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
             return;
         }
         if (file != "-") {
