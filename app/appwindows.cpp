@@ -9,6 +9,8 @@
 #include "recipients/formloeschen.h"
 
 #include <QGuiApplication>
+#include <QLineEdit>
+#include <QTabWidget>
 
 void setApplicationIdentity() {
     QCoreApplication::setApplicationName(QStringLiteral("Tarnel"));
@@ -30,9 +32,12 @@ AppWindows::AppWindows(Prompts& prompts)
     FormNewMail->FormLoeschen = FormLoeschen;
     FormNewMail->FormImport = FormImport;
     FormNewMail->FormSendingOptions = FormSendingOptions;
-    FormSendingOptions->ShowHelp = [main = FormNewMail.get()] {
-        main->ShowHelp(QStringLiteral("sendingoptions"));
+    FormSendingOptions->ShowHelp = [main = FormNewMail.get(), options = FormSendingOptions] {
+        main->ShowHelp(options->TabsOptions->currentIndex() == 1 ? QStringLiteral("signin")
+                                                                 : QStringLiteral("sendingoptions"));
     };
+    FormSendingOptions->Account = FormNewMail->SignIn;
+    FormSendingOptions->AccountAddress = [main = FormNewMail.get()] { return main->EditUser->text(); };
     FormGrid->FormLoeschen = FormLoeschen;
     FormGrid->ShowImportWindow = [import = FormImport](RecipientTableModel& table, int language) {
         import->Language = language;

@@ -9,6 +9,7 @@
 #include "mailing/maildelivery.h"
 #include "recipients/formgrid.h"
 #include "settings/settingsstate.h"
+#include "signin/oauthaccount.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -36,6 +37,9 @@ TFormNewMail::TFormNewMail(Prompts& prompts, QWidget* parent)
       FormNewMailControls(this), m_prompts(prompts), MessageText(Memo2, prompts) {
     IdSMTP = new MailDelivery(this);
     OpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    SignIn = new OAuthAccount(this);
+    SignIn->openBrowser = [this](const QUrl& url) { return OpenUrl && OpenUrl(url); };
+    SignIn->now = [this] { return now(); };
     // A close asked for while a delivery or a run goes is carried out once it has returned.
     m_gate.closeLater = [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); };
 
@@ -159,6 +163,7 @@ void TFormNewMail::ApplyLanguage() {
     State.HelpFile = programFilesFolderPath() + helpFileName(State.Language);
     setInterfaceLanguage(State.Language);
     IdSMTP->setLanguage(State.Language);
+    SignIn->language = State.Language;
     // Qt's own texts (message-box buttons, dialogs, key names in the hints) follow where installed.
     m_qtTexts.use(State.Texts.QtTranslationLocale);
     applyControlTexts(this, State.Language);
@@ -296,7 +301,16 @@ void TFormNewMail::BitBtnSaveSenderClick() {
 
 void TFormNewMail::ToolButton20Click() {
     FormSendingOptions->Language = State.Language;
-    FormSendingOptions->exec();
+    if (FormSendingOptions->exec() == QDialog::Accepted) usePresetServer();
+}
+
+// A provider preset names its SMTP server: it fills the account's server when that is still empty.
+void TFormNewMail::usePresetServer() {
+    const SignInSettings signIn = loadSignInSettings();
+    const OAuthEndpoints preset = signIn.endpoints();
+    if (!signIn.usesOAuth() || preset.smtpHost.isEmpty() || !isBlank(EditHost->text())) return;
+    EditHost->setText(preset.smtpHost);
+    EditPort->setText(QString::number(preset.smtpPort));
 }
 
 void TFormNewMail::BitBtnAboutClick() {

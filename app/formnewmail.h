@@ -3,6 +3,7 @@
 #include "app/formnewmailcontrols.h"
 #include "app/messagefield.h"
 #include "app/qttranslation.h"
+#include "core/accesstoken.h"
 #include "core/onlineupdate.h"
 #include "core/prompts.h"
 #include "core/sharedstate.h"
@@ -18,6 +19,8 @@
 
 class MailDelivery;
 class MainWindowRunDisplay;
+class OAuthAccount;
+struct SignInSettings;
 class QTimer;
 class SendingOptionsWindow;
 class TAboutBox;
@@ -106,6 +109,8 @@ public:
 
     // The SMTP connection that the test mails and the mailing runs share; tests give it their options.
     MailDelivery* IdSMTP = nullptr;
+    // The OAuth 2.0 sign-in (sending options, "Sign-in"): its browser is OpenUrl, its clock Now.
+    OAuthAccount* SignIn = nullptr;
     // What the last test mail's delivery came to, the server's failing reply included.
     DeliveryResult LastDelivery;
     // Sends the test mail standing in the message fields, with the account in the account fields.
@@ -142,6 +147,9 @@ public:
 private:
     void bindCommands();
     QDateTime now() const;
+    // Where a login's access token comes from with OAuth 2.0 chosen; empty for password login.
+    AccessTokenSource accessTokens(const SignInSettings& settings);
+    void usePresetServer();
 
     QtTranslation m_qtTexts;
     bool m_shown = false;

@@ -8,6 +8,7 @@
 #include "mailing/mailingrun.h"
 #include "mailing/schedule.h"
 #include "recipients/formgrid.h"
+#include "signin/oauthaccount.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -26,7 +27,8 @@ void TFormNewMail::BtnMailClick() {
     // One run at a time; a click or tick while one runs (or a message is in flight) is let pass.
     if (m_gate.busy()) return;
     BitBtn4Click();
-    if (!typedAccount().isComplete(true)) {
+    // With OAuth 2.0 the login needs no password.
+    if (!typedAccount().isComplete(!loadSignInSettings().usesOAuth())) {
         m_prompts.error(State.Texts.MsgEnterAccount);
         return;
     }
@@ -42,6 +44,7 @@ void TFormNewMail::BitBtnStopClick() {
 
 void TFormNewMail::RunMailing() {
     MailingRun::Setup setup = MailingRun::setupFor(State, typedAccount(), loadSendingOptions());
+    setup.accessToken = accessTokens(loadSignInSettings());
     setup.now = [this] { return now(); };
     setup.writeBackIntervalMs = WriteBackIntervalMs;
     State.MailingReport.clear();
@@ -58,6 +61,12 @@ void TFormNewMail::RunMailing() {
         m_runDisplay = nullptr;
     });
     run.run();
+}
+
+AccessTokenSource TFormNewMail::accessTokens(const SignInSettings& settings) {
+    if (!settings.usesOAuth()) return {};
+    // A scheduled run too takes the stored sign-in; it never opens a browser.
+    return [this, settings](bool renew) { return SignIn->accessToken(settings, renew); };
 }
 
 // ---- Test mail ----------------------------------------------------------------------------------------
@@ -99,7 +108,7 @@ void TFormNewMail::SendCurrentMail() {
     const PreparedMail mail = prepareMail(request);
     // Until the result is in and the error box acknowledged; a close asked for meanwhile follows then.
     DeliveryGate::Pass pass(m_gate, DeliveryGate::Work::Delivery);
-    LastDelivery = IdSMTP->send(mail);
+    LastDelivery = IdSMTP->send(mail, accessTokens(loadSignInSettings()));
     State.SendFailed = !LastDelivery.sent;
     // A failed delivery has already dropped its connection; the box says why below its own text.
     if (LastDelivery.sent)

@@ -208,6 +208,64 @@ SendingOptionsTexts sendingOptionsTexts(int language) {
             QStringLiteral("The sending options could not be stored:\n%1")};
 }
 
+SignInPartTexts signInPartTexts(int language) {
+    if (isGerman(language))
+        return {
+            QStringLiteral("Versand"),
+            QStringLiteral("Anmeldung"),
+            QStringLiteral("Anmeldeverfahren:"),
+            QStringLiteral("Passwort"),
+            QStringLiteral("OAuth 2.0 (Anmeldung im Browser)"),
+            QStringLiteral("Anbieter:"),
+            QStringLiteral("Microsoft 365 / Outlook.com"),
+            QStringLiteral("Google"),
+            QStringLiteral("Benutzerdefiniert"),
+            QStringLiteral("Anwendungs-ID (Client-ID):"),
+            QStringLiteral("Geheimer Clientschlüssel:"),
+            QStringLiteral("Autorisierungs-Endpunkt:"),
+            QStringLiteral("Token-Endpunkt:"),
+            QStringLiteral("Bereich (Scope):"),
+            QStringLiteral("SMTP-Server: %1, Port %2 (STARTTLS)"),
+            QStringLiteral("Anmelden"),
+            QStringLiteral("Abmelden"),
+            QStringLiteral("Anmeldung abbrechen"),
+            QStringLiteral("Angemeldet als %1"),
+            QStringLiteral("Angemeldet"),
+            QStringLiteral("Nicht angemeldet"),
+            QStringLiteral("Bitte im Browser beim Anbieter anmelden …"),
+            QStringLiteral("Mit OAuth 2.0 meldet man sich einmal im Browser beim Anbieter an; das Programm "
+                           "meldet sich dann ohne Passwort beim SMTP-Server an und bewahrt die Anmeldung "
+                           "im Schlüsselbund des Systems auf. Die Anwendungs-ID erhält man, indem man das "
+                           "Programm beim Anbieter registriert (siehe Hilfe, F1).")};
+    return {
+        QStringLiteral("Sending"),
+        QStringLiteral("Sign-in"),
+        QStringLiteral("Login method:"),
+        QStringLiteral("Password"),
+        QStringLiteral("OAuth 2.0 (sign-in in the browser)"),
+        QStringLiteral("Provider:"),
+        QStringLiteral("Microsoft 365 / Outlook.com"),
+        QStringLiteral("Google"),
+        QStringLiteral("Custom"),
+        QStringLiteral("Application (client) ID:"),
+        QStringLiteral("Client secret:"),
+        QStringLiteral("Authorization endpoint:"),
+        QStringLiteral("Token endpoint:"),
+        QStringLiteral("Scope:"),
+        QStringLiteral("SMTP server: %1, port %2 (STARTTLS)"),
+        QStringLiteral("Sign in"),
+        QStringLiteral("Sign out"),
+        QStringLiteral("Cancel sign-in"),
+        QStringLiteral("Signed in as %1"),
+        QStringLiteral("Signed in"),
+        QStringLiteral("Not signed in"),
+        QStringLiteral("Please sign in with the provider in the browser …"),
+        QStringLiteral("With OAuth 2.0 you sign in once with the provider in the browser; the program then "
+                       "logs in to the SMTP server without a password and keeps the sign-in in the "
+                       "system's keyring. The application ID comes from registering the program with the "
+                       "provider (see the help, F1).")};
+}
+
 AboutBoxTexts aboutBoxTexts(int language) {
     if (isGerman(language))
         return {QStringLiteral("Über ..."), QStringLiteral("Alle Rechte vorbehalten"),

@@ -78,6 +78,34 @@ struct SendingOptionsTexts {
 };
 SendingOptionsTexts sendingOptionsTexts(int language);
 
+// The sign-in part of the sending options window.
+struct SignInPartTexts {
+    QString tabSending; // the tab of the options above
+    QString tabSignIn;
+    QString method;
+    QString password; // the login methods
+    QString oauth;
+    QString provider;
+    QString microsoft; // the providers
+    QString google;
+    QString custom;
+    QString clientId;
+    QString clientSecret;
+    QString authorizationUrl;
+    QString tokenUrl;
+    QString scope;
+    QString server; // %1 host, %2 port
+    QString signIn;
+    QString signOut;
+    QString cancelSignIn;
+    QString signedInAs; // %1 the address
+    QString signedIn;   // when the provider named nobody
+    QString notSignedIn;
+    QString waiting;
+    QString explanation;
+};
+SignInPartTexts signInPartTexts(int language);
+
 MessageTexts messageTextsFor(int language);
 
 // A status the main window's Info panel shows, said again in another language: a run's result ("2 Mail(s)

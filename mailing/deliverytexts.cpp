@@ -38,6 +38,13 @@ DeliveryTexts germanTexts() {
     t.noEncryption =
         QStringLiteral("Der Server bietet keine Verschlüsselung (STARTTLS) an; das Passwort wird "
                        "nicht im Klartext gesendet");
+    t.noEncryptionToken = QStringLiteral("Der Server bietet keine Verschlüsselung (STARTTLS) an; das "
+                                         "Anmelde-Token wird nicht im Klartext gesendet");
+    t.noXoauth2 = QStringLiteral("Der Server bietet keine Anmeldung mit OAuth 2.0 (AUTH XOAUTH2) an");
+    t.notSignedIn = QStringLiteral("Nicht beim Anbieter angemeldet: Bitte in den Versandoptionen anmelden");
+    t.signInAgain = QStringLiteral("Die Anmeldung beim Anbieter ist abgelaufen oder wurde widerrufen (%1): "
+                                   "Bitte in den Versandoptionen neu anmelden");
+    t.tokenNotRenewed = QStringLiteral("Die Anmeldung beim Anbieter ließ sich nicht erneuern: %1");
     t.needsSmtpUtf8 =
         QStringLiteral("Der Server nimmt keine Adressen mit Nicht-ASCII-Zeichen an (SMTPUTF8): %1");
     t.tooLarge = QStringLiteral("Nachricht zu groß für den Server: %1 von höchstens %2 Bytes");
@@ -83,6 +90,13 @@ DeliveryTexts englishTexts() {
     t.login = QStringLiteral("login");
     t.noEncryption =
         QStringLiteral("The server offers no encryption (STARTTLS); the password is not sent in clear");
+    t.noEncryptionToken =
+        QStringLiteral("The server offers no encryption (STARTTLS); the sign-in token is not sent in clear");
+    t.noXoauth2 = QStringLiteral("The server offers no OAuth 2.0 login (AUTH XOAUTH2)");
+    t.notSignedIn = QStringLiteral("Not signed in with the provider: please sign in in the sending options");
+    t.signInAgain = QStringLiteral("The sign-in with the provider has expired or was revoked (%1): please "
+                                   "sign in again in the sending options");
+    t.tokenNotRenewed = QStringLiteral("The sign-in with the provider could not be renewed: %1");
     t.needsSmtpUtf8 = QStringLiteral("Server does not accept non-ASCII addresses (SMTPUTF8): %1");
     t.tooLarge = QStringLiteral("Message too large for the server: %1 of at most %2 bytes");
     t.connectionRefused = QStringLiteral("The server refused the connection");

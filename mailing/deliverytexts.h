@@ -19,25 +19,31 @@ struct DeliveryTexts {
     QString controlCharacter;
     QString busy;
     // The connection.
-    QString invalidHost;      // %1 host
-    QString connectTimeout;   // %1 host, %2 port, %3 seconds
-    QString cannotConnect;    // %1 host, %2 port, %3 the system's reason
-    QString noTlsSupport;     //
-    QString handshakeFailed;  // %1 the TLS library's reason
-    QString sendingStalled;   // %1 seconds
-    QString handshakeStalled; // %1 seconds
-    QString lostSending;      // %1 the system's reason
-    QString lostInHandshake;  // %1 the system's reason
-    QString serverClosed;     //
-    QString noAnswer;         // %1 seconds
-    QString replyTooLong;     // %1 the limit in KB
-    QString notSmtp;          // %1 the line received
-    QString strayReply;       // %1 the reply
-    QString unexpectedReply;  // %1 the step (login, DATA), %2 the reply
-    QString login;            // the login step, for unexpectedReply
-    QString noEncryption;     //
-    QString needsSmtpUtf8;    // %1 the address
-    QString tooLarge;         // %1 the message's size, %2 the server's limit (bytes, with separators)
+    QString invalidHost;       // %1 host
+    QString connectTimeout;    // %1 host, %2 port, %3 seconds
+    QString cannotConnect;     // %1 host, %2 port, %3 the system's reason
+    QString noTlsSupport;      //
+    QString handshakeFailed;   // %1 the TLS library's reason
+    QString sendingStalled;    // %1 seconds
+    QString handshakeStalled;  // %1 seconds
+    QString lostSending;       // %1 the system's reason
+    QString lostInHandshake;   // %1 the system's reason
+    QString serverClosed;      //
+    QString noAnswer;          // %1 seconds
+    QString replyTooLong;      // %1 the limit in KB
+    QString notSmtp;           // %1 the line received
+    QString strayReply;        // %1 the reply
+    QString unexpectedReply;   // %1 the step (login, DATA), %2 the reply
+    QString login;             // the login step, for unexpectedReply
+    QString noEncryption;      //
+    QString noEncryptionToken; // the same for an OAuth 2.0 token
+    QString noXoauth2;         // a token to log in with, but no AUTH XOAUTH2 offered
+    // The OAuth 2.0 sign-in, before the server is contacted.
+    QString notSignedIn;     //
+    QString signInAgain;     // %1 the provider's reason
+    QString tokenNotRenewed; // %1 the reason
+    QString needsSmtpUtf8;   // %1 the address
+    QString tooLarge;        // %1 the message's size, %2 the server's limit (bytes, with separators)
     // What the server refused.
     QString connectionRefused;
     QString ehloRefused;

@@ -162,6 +162,39 @@ DeliveryResult MailDelivery::send(const PreparedMail& mail) {
     return result;
 }
 
+DeliveryResult MailDelivery::send(const PreparedMail& mail, const AccessTokenSource& tokens) {
+    // What is refused without the server is refused before the provider is asked, too.
+    if (!tokens || !mail.addressProblem.isEmpty() || m_busy) return send(mail);
+    PreparedMail signedIn = mail;
+    const auto sendWith = [&](const AccessToken& token) {
+        if (!token.granted()) return withoutToken(token);
+        signedIn.account.accessToken = token.token;
+        return send(signedIn);
+    };
+    const DeliveryResult result = sendWith(tokens(false));
+    // Refused by the server itself (not for want of XOAUTH2): the token may have been revoked or have
+    // expired before its time. One new token, one new login.
+    if (!result.loginRefused || result.replyCode == 0 || signedIn.account.accessToken.isEmpty())
+        return result;
+    return sendWith(tokens(true));
+}
+
+DeliveryResult MailDelivery::withoutToken(const AccessToken& token) const {
+    const DeliveryTexts& texts = deliveryTexts(m_language);
+    DeliveryResult result;
+    if (token.state == AccessToken::State::Unreachable) {
+        result.failure = DeliveryResult::Failure::Connection;
+        result.error = texts.tokenNotRenewed.arg(token.reason);
+        return result;
+    }
+    // Like a refused login: every further message would meet the same want of a token.
+    result.failure = DeliveryResult::Failure::NotSent;
+    result.loginRefused = true;
+    result.error =
+        token.state == AccessToken::State::Refused ? texts.signInAgain.arg(token.reason) : texts.notSignedIn;
+    return result;
+}
+
 void MailDelivery::close() {
     Worker* worker = m_worker.get();
     runOnWorker([worker] { worker->session.close(); });

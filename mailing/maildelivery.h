@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/accesstoken.h"
 #include "mailing/mailrequest.h"
 #include "mailing/smtpsession.h"
 
@@ -29,6 +30,11 @@ public:
     // Sends one message and returns once the server has answered or given up. Must not be called while
     // another call is in progress (see isBusy()); such a call fails at once without touching the connection.
     DeliveryResult send(const PreparedMail& mail);
+    // The same, logging in with an OAuth 2.0 access token from `tokens` (none given: as above). A token the
+    // server refuses is renewed once and the message tried once more, never more. Without a token nothing
+    // is sent: not signed in, or a renewal the provider refused, count as a refused login; a provider out
+    // of reach as a failed connection.
+    DeliveryResult send(const PreparedMail& mail, const AccessTokenSource& tokens);
     // Whether the connection made by an earlier message is open.
     bool isOpen() const { return m_open.load(); }
     // The account of the open connection.
@@ -44,6 +50,7 @@ Q_SIGNALS:
 
 private:
     struct Job;
+    DeliveryResult withoutToken(const AccessToken& token) const;
     // Runs `work` on the worker thread and waits for it in a local event loop.
     void runOnWorker(const std::function<void()>& work);
 

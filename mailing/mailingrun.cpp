@@ -278,7 +278,7 @@ MailingRun::End MailingRun::deliver(MailRequest request, QString& failure, bool&
     for (std::size_t attempt = 0;; ++attempt) {
         if (!waitForTheMinuteCap()) return End::Stopped;
         if (m_setup.options.messagesPerMinute > 0) m_recentDeliveries.push_back(m_setup.now());
-        result = m_delivery.send(mail);
+        result = m_delivery.send(mail, m_setup.accessToken);
         m_display.showDelivery(result);
         sent = result.sent;
         if (sent) return End::Done;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/accesstoken.h"
 #include "core/interfacetexts.h"
 #include "core/sharedstate.h"
 #include "core/textfile.h"
@@ -64,6 +65,8 @@ public:
         std::function<QDateTime()> now;     // the clock; the system's when empty
         int writeBackIntervalMs = 2000;     // crash safety: the list is written at least this often
         SendingOptions options;
+        // With OAuth 2.0: where the login's access token comes from (empty: the account's password).
+        AccessTokenSource accessToken;
         // Waits this long while the interface goes on (a stop gets in through processEvents); tests give
         // one that moves their clock on instead. The clock is `now`.
         std::function<void(int ms)> pause;

@@ -37,9 +37,12 @@ struct SmtpAccount {
     int port = 25;
     QString user;
     QString password; // empty: no login at all
+    // An OAuth 2.0 access token: when set, the login is AUTH XOAUTH2 with it, and the password is not used.
+    QString accessToken;
 
     bool operator==(const SmtpAccount& other) const {
-        return host == other.host && port == other.port && user == other.user && password == other.password;
+        return host == other.host && port == other.port && user == other.user && password == other.password &&
+               accessToken == other.accessToken;
     }
     bool operator!=(const SmtpAccount& other) const { return !(*this == other); }
 };

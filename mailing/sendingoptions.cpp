@@ -1,13 +1,8 @@
 #include "mailing/sendingoptions.h"
 
-#include <QSettings>
+#include "core/optionsfile.h"
 
 namespace {
-
-QSettings store() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tarnel"),
-                     QStringLiteral("tarnel"));
-}
 
 int count(const QSettings& settings, const char* key) {
     bool ok = false;
@@ -24,7 +19,7 @@ bool flag(const QSettings& settings, const char* key) {
 } // namespace
 
 SendingOptions loadSendingOptions() {
-    QSettings settings = store();
+    QSettings settings = openOptionsFile();
     settings.beginGroup(QStringLiteral("Sending"));
     SendingOptions options;
     options.messagesPerMinute = count(settings, "MessagesPerMinute");
@@ -35,7 +30,7 @@ SendingOptions loadSendingOptions() {
 }
 
 bool saveSendingOptions(const SendingOptions& options) {
-    QSettings settings = store();
+    QSettings settings = openOptionsFile();
     settings.beginGroup(QStringLiteral("Sending"));
     settings.setValue(QStringLiteral("MessagesPerMinute"), options.messagesPerMinute);
     settings.setValue(QStringLiteral("MessagesPerRun"), options.messagesPerRun);
@@ -47,5 +42,5 @@ bool saveSendingOptions(const SendingOptions& options) {
 }
 
 QString sendingOptionsFilePath() {
-    return store().fileName();
+    return openOptionsFile().fileName();
 }

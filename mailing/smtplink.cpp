@@ -69,8 +69,10 @@ Capabilities capabilitiesOf(const Reply& ehlo) {
         if (keyword == "SMTPUTF8") c.smtpUtf8 = true;
         // "AUTH PLAIN LOGIN", or the older "AUTH=LOGIN".
         if (keyword.startsWith("AUTH=")) words << keyword.mid(5);
-        if (keyword == "AUTH" || keyword.startsWith("AUTH="))
+        if (keyword == "AUTH" || keyword.startsWith("AUTH=")) {
             c.authLogin = c.authLogin || words.contains("LOGIN");
+            c.authXoauth2 = c.authXoauth2 || words.contains("XOAUTH2");
+        }
     }
     return c;
 }

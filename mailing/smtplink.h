@@ -34,6 +34,7 @@ struct Capabilities {
     qint64 sizeLimit = 0; // "SIZE 1000000": the largest message the server takes; 0 when it names none
     bool smtpUtf8 = false;
     bool authLogin = false;
+    bool authXoauth2 = false;
 };
 
 Capabilities capabilitiesOf(const Reply& ehlo);

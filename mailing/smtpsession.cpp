@@ -66,6 +66,18 @@ QString nonAsciiAddress(const PreparedMail& mail) {
     return {};
 }
 
+// A login answered otherwise than hoped: refused, or (a 250 from a server that takes any command) no
+// login at all, which says what came rather than just the reply.
+bool loginFailed(SmtpLink& link, const Reply& reply) {
+    if (reply.code < 400) {
+        link.refusal = reply;
+        return link.fail(SmtpLink::Fault::Protocol,
+                         link.texts->unexpectedReply.arg(link.texts->login, reply.text()));
+    }
+    link.loginRefused = reply.code == 535 || reply.code == 534 || reply.code == 530 || reply.code == 454;
+    return link.refuse(reply, link.texts->loginRefused);
+}
+
 } // namespace
 
 // One message over the open connection, in the way the server's extensions allow. Every reply counts;
@@ -329,8 +341,11 @@ bool SmtpSession::open(const SmtpAccount& account) {
     SmtpLink& link = *m_link;
     const DeliveryTexts& texts = *link.texts;
     const bool implicitTls = account.port == 465;
-    // A password never crosses the network in clear; on this machine's own loopback nobody can listen in.
-    const bool mustEncrypt = implicitTls || (!account.password.isEmpty() && !isLoopbackHost(account.host));
+    // A password or token never crosses the network in clear; on this machine's own loopback nobody can
+    // listen in.
+    const bool withToken = !account.accessToken.isEmpty();
+    const bool secret = withToken || !account.password.isEmpty();
+    const bool mustEncrypt = implicitTls || (secret && !isLoopbackHost(account.host));
 
     Reply reply;
     if (!link.connectTo(account, m_options) || !link.read(reply)) return false;
@@ -356,7 +371,9 @@ bool SmtpSession::open(const SmtpAccount& account) {
             return link.refuse(reply, texts.startTlsRefused);
         }
     }
-    if (mustEncrypt && !link.socket.isEncrypted()) return link.refuse(Reply(), texts.noEncryption);
+    if (mustEncrypt && !link.socket.isEncrypted())
+        return link.refuse(Reply(), withToken ? texts.noEncryptionToken : texts.noEncryption);
+    if (withToken) return logInWithToken(account);
     return account.password.isEmpty() || !link.capabilities.authLogin || logIn(account);
 }
 
@@ -369,15 +386,33 @@ bool SmtpSession::logIn(const SmtpAccount& account) {
         Reply reply;
         if (!link.send(step + "\r\n") || !link.read(reply)) return false;
         const int expected = &step == &steps[2] ? 235 : 334;
-        if (reply.code == expected) continue;
-        if (reply.code < 400) {
-            // A 250 from a server that takes any command is no login: say what came, not just the reply.
-            link.refusal = reply;
-            return link.fail(SmtpLink::Fault::Protocol,
-                             link.texts->unexpectedReply.arg(link.texts->login, reply.text()));
-        }
-        link.loginRefused = reply.code == 535 || reply.code == 534 || reply.code == 530 || reply.code == 454;
-        return link.refuse(reply, link.texts->loginRefused);
+        if (reply.code != expected) return loginFailed(link, reply);
     }
     return true;
+}
+
+// AUTH XOAUTH2 with the token as initial response, on the command line. A server that refuses the token
+// says why in a 334 (a base64 JSON error) and waits for an empty line; its verdict, 535, follows that.
+bool SmtpSession::logInWithToken(const SmtpAccount& account) {
+    SmtpLink& link = *m_link;
+    if (!link.capabilities.authXoauth2) {
+        // Every further message of the account would meet the same server.
+        link.loginRefused = true;
+        return link.refuse(Reply(), link.texts->noXoauth2);
+    }
+    Reply reply;
+    if (!link.send("AUTH XOAUTH2 " + xoauth2InitialResponse(account.user, account.accessToken) + "\r\n") ||
+        !link.read(reply))
+        return false;
+    if (reply.code == 334 && (!link.send("\r\n") || !link.read(reply))) return false;
+    return reply.code == 235 || loginFailed(link, reply);
+}
+
+QByteArray xoauth2InitialResponse(const QString& user, const QString& accessToken) {
+    // "\x01" stands alone: "\x01a" would be one hex escape.
+    return ("user=" + user.toUtf8() +
+            "\x01"
+            "auth=Bearer " +
+            accessToken.toUtf8() + "\x01\x01")
+        .toBase64();
 }

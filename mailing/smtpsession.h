@@ -48,7 +48,8 @@ struct DeliveryResult {
     // The failing reply's code (550 above); 0 when the failure was no server reply. A protocol error
     // caused by one odd reply (a 250 to AUTH) gives that reply's code with an empty serverReply.
     int replyCode = 0;
-    // The server refused the login: AUTH answered 535, 534, 530 or 454. The session keeps this refusal
+    // The server refused the login: AUTH answered 535, 534, 530 or 454 (or, to log in with a token, offers
+    // no AUTH XOAUTH2: then with no reply code). The session keeps this refusal
     // and gives it back, without contacting the server, for every later message of the same account
     // until close() or a message of another account.
     bool loginRefused = false;
@@ -67,6 +68,10 @@ struct DeliveryResult {
 // True when the host text itself names this machine: "localhost", an IPv4 address in 127.0.0.0/8, ::1.
 // A name that merely resolves to a loopback address does not count.
 bool isLoopbackHost(const QString& host);
+
+// The AUTH XOAUTH2 initial response for the account's address and an OAuth 2.0 access token, base64-coded:
+// "user=<address>^Aauth=Bearer <token>^A^A".
+QByteArray xoauth2InitialResponse(const QString& user, const QString& accessToken);
 
 class SmtpLink;
 
@@ -102,6 +107,7 @@ private:
     Outcome deliver(const PreparedMail& mail, DeliveryResult& result);
     bool open(const SmtpAccount& account);
     bool logIn(const SmtpAccount& account);
+    bool logInWithToken(const SmtpAccount& account);
     void quit();
     void drop();
     static DeliveryResult notSent(const QString& why);

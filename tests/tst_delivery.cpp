@@ -16,6 +16,7 @@
 
 using Auth = TestSmtpServer::Options::Auth;
 Q_DECLARE_METATYPE(TestSmtpServer::Options)
+Q_DECLARE_METATYPE(TestSmtpServer::Options::Auth)
 
 namespace {
 
@@ -1053,6 +1054,91 @@ private Q_SLOTS:
         if (sent && startTlsRefused)
             for (const auto& c : smtp.commands())
                 QVERIFY2(!c.tls, qPrintable(c.verb));
+    }
+
+    // With an OAuth 2.0 access token the login is AUTH XOAUTH2, the token in the initial response; the
+    // password is not used. A refused token is answered as providers do (334 with a JSON error), the
+    // client gives the empty line the server waits for, and reports the 535 as a refused login.
+    void tokenLogin_data() {
+        QTest::addColumn<Auth>("auth");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("serverTls");
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<bool>("sent");
+        QTest::addColumn<int>("logins");    // recorded XOAUTH2 logins
+        QTest::addColumn<int>("replyCode"); // of the failure
+        QTest::addColumn<QString>("error"); // of the failure
+
+        const QString good = QStringLiteral("good-token-") + QString(1500, QLatin1Char('x'));
+        QTest::newRow("token taken, far beyond 512 bytes on the command line")
+            << Auth::XOAuth2 << "127.0.0.1" << false << good << true << 1 << 0 << QString();
+        QTest::newRow("token refused: 334, empty line, 535")
+            << Auth::XOAuth2 << "127.0.0.1" << false << "stale-token" << false << 1 << 535 << "Login refused";
+        QTest::newRow("server without XOAUTH2: nothing sent, no AUTH at all")
+            << Auth::Login << "127.0.0.1" << false << good << false << 0 << 0
+            << "The server offers no OAuth 2.0 login (AUTH XOAUTH2)";
+        QTest::newRow("remote, STARTTLS: the token goes over TLS")
+            << Auth::XOAuth2 << "mail.example.test" << true << good << true << 1 << 0 << QString();
+        QTest::newRow("remote, no STARTTLS: the token is not sent in clear")
+            << Auth::XOAuth2 << "mail.example.test" << false << good << false << 0 << 0
+            << "The server offers no encryption (STARTTLS); the sign-in token is not sent in clear";
+    }
+    void tokenLogin() {
+        QFETCH(Auth, auth);
+        QFETCH(QString, host);
+        QFETCH(bool, serverTls);
+        QFETCH(QString, token);
+        QFETCH(bool, sent);
+        QFETCH(int, logins);
+        QFETCH(int, replyCode);
+        QFETCH(QString, error);
+        TestSmtpServer::Options options = withAuth(auth);
+        options.startTls = serverTls;
+        options.acceptedTokens = QStringList{QStringLiteral("good-token-") + QString(1500, QLatin1Char('x'))};
+        TestSmtpServer smtp(options);
+        START(smtp);
+        SmtpOptions o = testOptions();
+        o.redirects = {
+            {QStringLiteral("mail.example.test"), smtp.port(), QStringLiteral("127.0.0.1"), smtp.port()}};
+        SmtpSession session(o);
+        MailRequest request = requestTo(smtp);
+        request.host = host;
+        request.password = password;
+        PreparedMail mail = prepareMail(request);
+        mail.account.accessToken = token;
+        const DeliveryResult result = session.send(mail);
+        QVERIFY2(result.sent == sent, qPrintable(result.failureText()));
+        QCOMPARE(smtp.messages().size(), sent ? 1 : 0);
+        const auto recorded = smtp.logins();
+        QCOMPARE(recorded.size(), logins);
+        for (const auto& login : recorded) {
+            QCOMPARE(login.mechanism, QStringLiteral("XOAUTH2"));
+            QCOMPARE(login.user, account);
+            QCOMPARE(login.password, token);
+        }
+        QCOMPARE(count(smtp.verbs(), QStringLiteral("AUTH")), logins);
+        if (serverTls)
+            for (const auto& c : smtp.commands())
+                if (c.verb == QLatin1String("AUTH")) QVERIFY(c.tls);
+        if (sent) return;
+        QCOMPARE(result.replyCode, replyCode);
+        QCOMPARE(result.error, error);
+        QVERIFY(!smtp.verbs().contains(QStringLiteral("MAIL")));
+        if (replyCode == 0) {
+            QVERIFY(!smtp.verbs().contains(QStringLiteral("AUTH")));
+            return;
+        }
+        QCOMPARE(result.serverReply, QStringLiteral("535 5.7.3 Authentication unsuccessful"));
+        QVERIFY(result.loginRefused);
+        const auto answers = smtp.events(QStringLiteral("xoauth2-answer"));
+        QCOMPARE(answers.size(), 1);
+        QVERIFY(answers[0].value(QLatin1String("empty")).toBool());
+        // Kept like a refused password: the same token is not tried again; a new one is.
+        QVERIFY(session.send(mail).loginRefused);
+        QCOMPARE(smtp.logins().size(), 1);
+        mail.account.accessToken = QStringLiteral("good-token-") + QString(1500, QLatin1Char('x'));
+        QVERIFY(session.send(mail).sent);
+        QCOMPARE(smtp.logins().size(), 2);
     }
 
     void isLoopbackHost_data() {

@@ -324,6 +324,9 @@ private Q_SLOTS:
         for (int topic : {0, 100, 120})
             QVERIFY2(ids.contains(helpTopicAnchor(topic)), qPrintable(helpTopicAnchor(topic)));
         QVERIFY(ids.contains(QStringLiteral("contents")));
+        // The sending options window's F1, on its two tabs.
+        for (const char* anchor : {"sendingoptions", "signin"})
+            QVERIFY2(ids.contains(QLatin1String(anchor)), anchor);
         static const QRegularExpression link(QStringLiteral("href=\"#([^\"]+)\""));
         int links = 0;
         for (auto it = link.globalMatch(html); it.hasNext(); ++links) {

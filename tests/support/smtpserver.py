@@ -15,9 +15,12 @@ import os
 import signal
 import ssl
 import sys
+import time
 import warnings
 
-from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+from base64 import b64decode, b64encode
+
+from aiosmtpd.smtp import MISSING, SMTP, AuthResult, LoginPassword
 
 GREETING_421 = "421 4.3.2 Service not available, closing transmission channel"
 SYNC_554 = "554 5.5.0 SMTP synchronization error"
@@ -129,6 +132,9 @@ class RecordingSMTP(SMTP):
         self.stray_pending = False
         for name, method in list(self._smtp_methods.items()):
             self._smtp_methods[name] = self._recorded(name, method)
+        # RFC 4954's limit for AUTH: an XOAUTH2 initial response with a real token is far beyond 512 bytes.
+        # (The stream's line limit follows in main(), for XOAUTH2 servers only.)
+        self.command_size_limits["AUTH"] = 12288
 
     def is_tls(self):
         if self._tls_protocol is not None:
@@ -203,6 +209,44 @@ class RecordingSMTP(SMTP):
         self._set_post_data_state()
         await self.push(status)
 
+    async def auth_XOAUTH2(self, _, args):
+        """The OAuth 2.0 login of the big providers: "user=<address>^Aauth=Bearer <token>^A^A", checked
+        against the tokens file the test OAuth provider keeps. A bad token gets what providers answer: a
+        334 with a base64 JSON error, then, after the client's empty line, 535."""
+        if len(args) == 1:
+            blob = await self.challenge_auth("", encode_to_b64=False)
+            if blob is MISSING:
+                return AuthResult(success=False, handled=True)
+        else:
+            try:
+                blob = b64decode(args[1].encode(), validate=True)
+            except ValueError:
+                await self.push("501 5.5.2 Can't decode base64")
+                return AuthResult(success=False, handled=True)
+        fields = dict(f.split("=", 1) for f in blob.decode("utf-8", "replace").split("\x01") if "=" in f)
+        user = fields.get("user", "")
+        token = fields.get("auth", "")[len("Bearer "):] if fields.get("auth", "").startswith("Bearer ") else ""
+        ok = self.token_valid(user, token)
+        self.record.write(conn=self.conn_id, auth="XOAUTH2", login=user, password=token, ok=ok)
+        if ok:
+            return AuthResult(success=True, auth_data=LoginPassword(user.encode(), token.encode()))
+        error = json.dumps({"status": "401", "schemes": "bearer", "scope": "https://mail.example.test/"})
+        await self.push("334 " + b64encode(error.encode()).decode())
+        answer = await self._reader.readline()
+        self.record.write(conn=self.conn_id, event="xoauth2-answer", empty=answer.strip() == b"")
+        return AuthResult(success=False, handled=False, message=self.config.refuse_token_reply)
+
+    def token_valid(self, user, token):
+        if self.config.refuse_login or not self.config.oauth_tokens:
+            return False
+        try:
+            with open(self.config.oauth_tokens, encoding="utf-8") as f:
+                entry = json.load(f).get(token)
+        except (OSError, ValueError):
+            return False
+        return bool(entry) and entry.get("valid", False) and entry.get("expires", 0) > time.time() \
+            and entry.get("user", "").lower() == user.lower()
+
     def connection_made(self, transport):
         super().connection_made(transport)
         self.record.write(conn=self.conn_id, event="connect")
@@ -252,8 +296,13 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--record", required=True, help="folder for log.jsonl and the .eml files")
-    parser.add_argument("--auth", choices=["none", "login", "plain"], default="none",
-                        help="the one AUTH mechanism offered (and then required)")
+    parser.add_argument("--auth", choices=["none", "login", "plain", "xoauth2"], default="none",
+                        help="the one AUTH mechanism offered (and then required); xoauth2 offers LOGIN and "
+                             "XOAUTH2, as Microsoft's and Google's servers do")
+    parser.add_argument("--oauth-tokens", default="",
+                        help="JSON file of the access tokens in force: {token: {user, expires, valid}}")
+    parser.add_argument("--refuse-token-reply", default="535 5.7.3 Authentication unsuccessful",
+                        help="the verdict on a refused XOAUTH2 token")
     parser.add_argument("--auth-optional", action="store_true", help="offer AUTH without requiring it")
     parser.add_argument("--user", default="user@example.test")
     parser.add_argument("--password", default="secret")
@@ -343,8 +392,11 @@ def main():
         kwargs.update(authenticator=make_authenticator(config, record),
                       auth_required=not config.auth_optional,
                       auth_require_tls=False,
-                      auth_exclude_mechanism=["PLAIN"] if config.auth == "login" else ["LOGIN"])
+                      auth_exclude_mechanism={"login": ["PLAIN", "XOAUTH2"], "plain": ["LOGIN", "XOAUTH2"],
+                                              "xoauth2": ["PLAIN"]}[config.auth])
     handler = Handler(config, record)
+    if config.auth == "xoauth2":
+        RecordingSMTP.line_length_limit = 12288 + 2
 
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)

@@ -31,6 +31,9 @@ TestEnvironment::TestEnvironment() {
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv(f.variable, path);
     }
+    // No test meets the user's own session bus, and with it their keyring: a test that needs a Secret
+    // Service starts its own (testsecretservice.h).
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + pattern + "/runtime/no-bus");
     // Offscreen unless a test that needs the real window system (under Xvfb) names another platform.
     const QByteArray platform = qgetenv("TARNEL_TEST_PLATFORM");
     qputenv("QT_QPA_PLATFORM", platform.isEmpty() ? QByteArray("offscreen") : platform);

@@ -17,7 +17,8 @@ using TestApplication = QCoreApplication;
 
 // Gives a test executable the offscreen platform (or the one TARNEL_TEST_PLATFORM names) and a fresh
 // temporary folder for HOME, XDG_DATA_HOME, XDG_CONFIG_HOME and TMPDIR, so no test can touch the real user's
-// files. Must exist before any Qt object.
+// files, and a D-Bus session address where no bus is, so none can touch their keyring. Must exist before any
+// Qt object.
 class TestEnvironment {
 public:
     TestEnvironment();

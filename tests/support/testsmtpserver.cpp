@@ -1,6 +1,7 @@
 #include "tests/support/testsmtpserver.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -119,12 +120,29 @@ bool TestSmtpServer::start() {
                           QStringLiteral("--record"), m_record.path()};
     const Options& o = m_options;
     if (o.auth != Options::Auth::None) {
-        arguments << QStringLiteral("--auth")
-                  << (o.auth == Options::Auth::Login ? QStringLiteral("login") : QStringLiteral("plain"));
+        const char* const mechanisms[] = {"none", "login", "plain", "xoauth2"};
+        arguments << QStringLiteral("--auth") << QLatin1String(mechanisms[int(o.auth)]);
         if (!o.authRequired) arguments << QStringLiteral("--auth-optional");
         arguments << QStringLiteral("--user") << o.user << QStringLiteral("--password") << o.password;
     }
     if (o.refuseLogin) arguments << QStringLiteral("--refuse-login");
+    QString tokenFile = o.oauthTokenFile;
+    if (tokenFile.isEmpty() && !o.acceptedTokens.isEmpty()) {
+        tokenFile = m_record.filePath(QStringLiteral("tokens.json"));
+        QJsonObject tokens;
+        const double expires = double(QDateTime::currentSecsSinceEpoch() + 3600);
+        for (const QString& token : o.acceptedTokens)
+            tokens.insert(token, QJsonObject{{QStringLiteral("user"), o.user},
+                                             {QStringLiteral("valid"), true},
+                                             {QStringLiteral("expires"), expires}});
+        QFile file(tokenFile);
+        if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(tokens).toJson()) < 0) {
+            m_error = QStringLiteral("cannot write the tokens file");
+            return false;
+        }
+    }
+    if (!tokenFile.isEmpty()) arguments << QStringLiteral("--oauth-tokens") << tokenFile;
+    arguments << QStringLiteral("--refuse-token-reply") << o.refuseTokenReply;
     arguments << QStringLiteral("--refuse-login-reply") << o.refuseLoginReply;
     if (o.authOldForm) arguments << QStringLiteral("--auth-old-form");
     if (o.startTls || o.implicitTls) {
@@ -269,6 +287,13 @@ int TestSmtpServer::eventCount(const QString& event) const {
         if (e.value(QLatin1String("event")).toString() == event)
             connections << e.value(QLatin1String("conn")).toInt();
     return int(connections.size());
+}
+
+QList<QJsonObject> TestSmtpServer::events(const QString& event) const {
+    QList<QJsonObject> list;
+    for (const QJsonObject& e : entries())
+        if (e.value(QLatin1String("event")).toString() == event) list << e;
+    return list;
 }
 
 int TestSmtpServer::connectionCount() const {

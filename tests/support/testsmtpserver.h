@@ -16,12 +16,18 @@
 class TestSmtpServer {
 public:
     struct Options {
-        enum class Auth { None, Login, Plain };
+        // XOAuth2 offers LOGIN and XOAUTH2, as Microsoft's and Google's servers do.
+        enum class Auth { None, Login, Plain, XOAuth2 };
         Auth auth = Auth::None; // the mechanism offered
         bool authRequired = true;
         QString user = QStringLiteral("user@example.test");
         QString password = QStringLiteral("secret");
-        bool refuseLogin = false;
+        bool refuseLogin = false; // also refuses every token
+        // The access tokens XOAUTH2 takes: the file the test OAuth provider keeps...
+        QString oauthTokenFile;
+        // ...or, without a provider, these, for `user`, valid for an hour.
+        QStringList acceptedTokens;
+        QString refuseTokenReply = QStringLiteral("535 5.7.3 Authentication unsuccessful");
         QString refuseLoginReply = QStringLiteral("535 5.7.8 Authentication credentials invalid");
         bool authOldForm = false; // offer AUTH only as "AUTH=LOGIN"
         bool startTls = false;
@@ -104,6 +110,9 @@ public:
     // How many connections saw the event: "connect", "close", "goodbye" (421 said unasked), "message",
     // "drop", "sync-error".
     int eventCount(const QString& event) const;
+    // Every record of the event, in order ("xoauth2-answer": {"empty": whether the client's answer to a
+    // refused token's 334 was the empty line}).
+    QList<QJsonObject> events(const QString& event) const;
     // Processes events until `ready` holds or `timeoutMs` has passed; returns whether it held.
     static bool waitFor(const std::function<bool()>& ready, int timeoutMs = 5000);
 
