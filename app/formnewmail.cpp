@@ -7,6 +7,7 @@
 #include "core/help.h"
 #include "core/paths.h"
 #include "mailing/maildelivery.h"
+#include "mailing/schedule.h"
 #include "recipients/formgrid.h"
 #include "settings/settingsstate.h"
 #include "signin/oauthaccount.h"
@@ -34,7 +35,7 @@
 TFormNewMail::TFormNewMail(Prompts& prompts, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      FormNewMailControls(this), m_prompts(prompts), MessageText(Memo2, prompts) {
+      FormNewMailControls(this), m_prompts(prompts), MessageText(Memo2, prompts, State.MessageFile) {
     IdSMTP = new MailDelivery(this);
     OpenUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     SignIn = new OAuthAccount(this);
@@ -46,9 +47,8 @@ TFormNewMail::TFormNewMail(Prompts& prompts, QWidget* parent)
     // Files dropped from the desktop load into the message field.
     setAcceptDrops(true);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(20000);
+    m_schedule = new ScheduledStart(State.ScheduleArmed, this);
+    Timer1 = m_schedule->timer();
     bindCommands();
 
     // Every caption, message and the help file are there from the start, so a first show that fails
@@ -91,7 +91,7 @@ void TFormNewMail::bindCommands() {
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     help->setContext(Qt::WindowShortcut);
     connect(help, &QShortcut::activated, this, [this] { runGuarded([this] { ShowHelp(); }); });
-    connect(Timer1, &QTimer::timeout, this, guarded(&TFormNewMail::Timer1Timer));
+    connect(m_schedule, &ScheduledStart::tick, this, guarded(&TFormNewMail::Timer1Timer));
     // Also when the program changes the tick.
     connect(CheckBox1, &QCheckBox::toggled, this, guarded(&TFormNewMail::CheckBox1Click));
 }
@@ -212,29 +212,12 @@ void TFormNewMail::BitBtnOpenClick() {
 
 // ---- Message text files -------------------------------------------------------------------------------
 
-QStringList TFormNewMail::messageLines() const {
-    if (m_runDisplay) m_runDisplay->showPendingMessage();
-    return MessageText.lines();
-}
-
-void TFormNewMail::setMessageLines(const QStringList& lines) {
-    MessageText.setLines(lines);
-}
-
 void TFormNewMail::BitBtn1Click() {
-    const QString path = m_prompts.openFile({State.DataFolder, QString(), QStringLiteral("Alle (*)")});
-    if (path.isEmpty()) return;
-    State.MessageFile = path;
-    Memo2->clear();
-    MessageText.load(path);
+    MessageText.openChosen(State.DataFolder);
 }
 
 void TFormNewMail::BitBtn2Click() {
-    if (Memo2->toPlainText().isEmpty()) return;
-    const QString path = MessageText.chooseSavePath(State.MessageFile);
-    if (path.isEmpty()) return;
-    State.MessageFile = path;
-    MessageText.save(path);
+    MessageText.saveChosen();
 }
 
 void TFormNewMail::BitBtnDefaultClick() {
@@ -242,8 +225,7 @@ void TFormNewMail::BitBtnDefaultClick() {
 }
 
 void TFormNewMail::LoadDefaultMessage() {
-    if (MessageText.openDefault(State.DefaultMessageFile, State.Language, State.Texts.MsgDefaultMissingAsk))
-        State.MessageFile = State.DefaultMessageFile;
+    MessageText.openDefault(State.DefaultMessageFile, State.Language, State.Texts.MsgDefaultMissingAsk);
 }
 
 void TFormNewMail::BitBtn4Click() {
@@ -269,9 +251,7 @@ void TFormNewMail::dropEvent(QDropEvent* event) {
 
 void TFormNewMail::DropFiles(const QList<QUrl>& urls) {
     if (urls.isEmpty() || !urls.first().isLocalFile()) return;
-    const QString path = urls.first().toLocalFile();
-    State.MessageFile = path;
-    MessageText.load(path);
+    MessageText.open(urls.first().toLocalFile());
 }
 
 // ---- Settings, about box, help, online update ---------------------------------------------------------
@@ -301,16 +281,12 @@ void TFormNewMail::BitBtnSaveSenderClick() {
 
 void TFormNewMail::ToolButton20Click() {
     FormSendingOptions->Language = State.Language;
-    if (FormSendingOptions->exec() == QDialog::Accepted) usePresetServer();
-}
-
-// A provider preset names its SMTP server: it fills the account's server when that is still empty.
-void TFormNewMail::usePresetServer() {
+    if (FormSendingOptions->exec() != QDialog::Accepted || !isBlank(EditHost->text())) return;
+    // A provider preset names its SMTP server: it fills the account's server while that is empty.
     const SignInSettings signIn = loadSignInSettings();
-    const OAuthEndpoints preset = signIn.endpoints();
-    if (!signIn.usesOAuth() || preset.smtpHost.isEmpty() || !isBlank(EditHost->text())) return;
-    EditHost->setText(preset.smtpHost);
-    EditPort->setText(QString::number(preset.smtpPort));
+    if (!signIn.usesOAuth() || signIn.endpoints().smtpHost.isEmpty()) return;
+    EditHost->setText(signIn.endpoints().smtpHost);
+    EditPort->setText(QString::number(signIn.endpoints().smtpPort));
 }
 
 void TFormNewMail::BitBtnAboutClick() {

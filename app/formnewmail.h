@@ -3,7 +3,6 @@
 #include "app/formnewmailcontrols.h"
 #include "app/messagefield.h"
 #include "app/qttranslation.h"
-#include "core/accesstoken.h"
 #include "core/onlineupdate.h"
 #include "core/prompts.h"
 #include "core/sharedstate.h"
@@ -20,8 +19,8 @@
 class MailDelivery;
 class MainWindowRunDisplay;
 class OAuthAccount;
-struct SignInSettings;
 class QTimer;
+class ScheduledStart;
 class SendingOptionsWindow;
 class TAboutBox;
 class TFormGrid;
@@ -119,11 +118,6 @@ public:
     // handling events meanwhile, but no second delivery can start and closing waits for it.
     bool DeliveryInFlight() const { return m_gate.delivering(); }
 
-    // Memo2's text as file lines and lines into Memo2: exact inverses, with every character kept (no-break
-    // spaces and line separators included). During a run, the line's message even before Memo2 shows it.
-    QStringList messageLines() const;
-    void setMessageLines(const QStringList& lines);
-
     // Runs an operation; an error it does not handle is shown by the default error report
     // (an error box with the error's text) and the program goes on. Returns false after an error.
     bool runGuarded(const std::function<void()>& operation);
@@ -141,15 +135,13 @@ private:
     Prompts& m_prompts;
 
 public:
-    // The message field with its file: loading and saving keep the layout of the file last loaded.
+    // The message field with its file: loading and saving keep the layout of the file last loaded. Its
+    // lines and setLines are Memo2's text as file lines and back, every character kept.
     MessageField MessageText;
 
 private:
     void bindCommands();
     QDateTime now() const;
-    // Where a login's access token comes from with OAuth 2.0 chosen; empty for password login.
-    AccessTokenSource accessTokens(const SignInSettings& settings);
-    void usePresetServer();
 
     QtTranslation m_qtTexts;
     bool m_shown = false;
@@ -158,5 +150,6 @@ private:
     bool m_settingsShown = false;
     bool m_checking = false;
     DeliveryGate m_gate;
+    ScheduledStart* m_schedule = nullptr;
     MainWindowRunDisplay* m_runDisplay = nullptr; // while a run shows its lines
 };

@@ -28,7 +28,7 @@ void TFormNewMail::BtnMailClick() {
     if (m_gate.busy()) return;
     BitBtn4Click();
     // With OAuth 2.0 the login needs no password.
-    if (!typedAccount().isComplete(!loadSignInSettings().usesOAuth())) {
+    if (!typedAccount().isComplete(SignIn->login().needsPassword)) {
         m_prompts.error(State.Texts.MsgEnterAccount);
         return;
     }
@@ -44,7 +44,7 @@ void TFormNewMail::BitBtnStopClick() {
 
 void TFormNewMail::RunMailing() {
     MailingRun::Setup setup = MailingRun::setupFor(State, typedAccount(), loadSendingOptions());
-    setup.accessToken = accessTokens(loadSignInSettings());
+    setup.accessToken = SignIn->login().accessToken;
     setup.now = [this] { return now(); };
     setup.writeBackIntervalMs = WriteBackIntervalMs;
     State.MailingReport.clear();
@@ -61,12 +61,6 @@ void TFormNewMail::RunMailing() {
         m_runDisplay = nullptr;
     });
     run.run();
-}
-
-AccessTokenSource TFormNewMail::accessTokens(const SignInSettings& settings) {
-    if (!settings.usesOAuth()) return {};
-    // A scheduled run too takes the stored sign-in; it never opens a browser.
-    return [this, settings](bool renew) { return SignIn->accessToken(settings, renew); };
 }
 
 // ---- Test mail ----------------------------------------------------------------------------------------
@@ -108,7 +102,7 @@ void TFormNewMail::SendCurrentMail() {
     const PreparedMail mail = prepareMail(request);
     // Until the result is in and the error box acknowledged; a close asked for meanwhile follows then.
     DeliveryGate::Pass pass(m_gate, DeliveryGate::Work::Delivery);
-    LastDelivery = IdSMTP->send(mail, accessTokens(loadSignInSettings()));
+    LastDelivery = IdSMTP->send(mail, SignIn->login().accessToken);
     State.SendFailed = !LastDelivery.sent;
     // A failed delivery has already dropped its connection; the box says why below its own text.
     if (LastDelivery.sent)
@@ -136,36 +130,30 @@ void TFormNewMail::CheckBox1Click() {
         m_prompts.error(State.Texts.MsgEnterAccount);
         return;
     }
-    const bool armed = CheckBox1->isChecked();
-    if (armed)
-        Timer1->start();
-    else
-        Timer1->stop();
-    State.ScheduleArmed = armed;
+    m_schedule->setArmed(CheckBox1->isChecked());
 }
 
 void TFormNewMail::Timer1Timer() {
-    // A tick already on its way when the schedule was disarmed has nothing to do. While the list editor is
-    // open the run waits for the next tick: the editor may be about to save the list the run would write.
-    if (!Timer1->isActive() || m_gate.busy() || (FormGrid && FormGrid->isVisible())) return;
-    BitBtnCheckClick();
-    if (!State.OnlineState || !ScheduleDue(now(), DateTimePicker1->date(), DateTimePicker2->time())) return;
-    // Off before the run starts, so no tick during it can start another.
-    Timer1->stop();
+    // While the list editor is open the run waits for the next tick: the editor may be about to save the
+    // list the run would write.
+    if (FormGrid && FormGrid->isVisible()) return;
+    const auto online = [this] {
+        BitBtnCheckClick();
+        return State.OnlineState;
+    };
+    if (!m_schedule->startsNow(m_gate.busy(), online, now(), DateTimePicker1->date(),
+                               DateTimePicker2->time()))
+        return;
     runGuarded([this] { BtnMailClick(); });
     CheckBox1->setChecked(false);
-    Timer1->stop();
-    State.ScheduleArmed = false;
+    m_schedule->setArmed(false);
     // The used-up schedule is stored at once: a crash later must not send the mailing again at next start.
     runGuarded([this] { SaveSettings(); });
 }
 
 void TFormNewMail::RestoreSchedule() {
-    const ScheduleSetting schedule = restoredSchedule(State.ScheduledDate, State.ScheduledTime, now());
+    const ScheduleSetting schedule = m_schedule->restore(State.ScheduledDate, State.ScheduledTime, now());
     if (schedule.armed) CheckBox1->setChecked(true);
     DateTimePicker1->setDate(schedule.date);
     DateTimePicker2->setTime(schedule.time);
-    if (!schedule.armed) return;
-    Timer1->start();
-    State.ScheduleArmed = true;
 }

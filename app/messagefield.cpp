@@ -6,7 +6,8 @@
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
-MessageField::MessageField(QPlainTextEdit* field, Prompts& prompts) : m_field(field), m_prompts(prompts) {}
+MessageField::MessageField(QPlainTextEdit* field, Prompts& prompts, QString& currentFile)
+    : m_field(field), m_prompts(prompts), m_currentFile(currentFile) {}
 
 QStringList MessageField::linesOf(const QPlainTextEdit* field) {
     // The plain-text view turns no-break spaces into blanks and line separators into breaks; the raw text
@@ -24,9 +25,30 @@ void MessageField::load(const QString& path) {
     setLines(m_file.load(path));
 }
 
-QString MessageField::chooseSavePath(const QString& currentFile) {
-    if (!currentFile.isEmpty()) {
-        const QFileInfo info(currentFile);
+void MessageField::open(const QString& path) {
+    m_currentFile = path;
+    load(path);
+}
+
+void MessageField::openChosen(const QString& folder) {
+    const QString path = m_prompts.openFile({folder, QString(), QStringLiteral("Alle (*)")});
+    if (path.isEmpty()) return;
+    m_currentFile = path;
+    m_field->clear();
+    load(path);
+}
+
+void MessageField::saveChosen() {
+    if (m_field->toPlainText().isEmpty()) return;
+    const QString path = chooseSavePath();
+    if (path.isEmpty()) return;
+    m_currentFile = path;
+    m_file.save(path, lines());
+}
+
+QString MessageField::chooseSavePath() {
+    if (!m_currentFile.isEmpty()) {
+        const QFileInfo info(m_currentFile);
         SaveDialog.folder = info.path();
         SaveDialog.fileName = info.fileName();
     }
@@ -38,20 +60,16 @@ QString MessageField::chooseSavePath(const QString& currentFile) {
     return path;
 }
 
-void MessageField::save(const QString& path) {
-    m_file.save(path, lines());
-}
-
-bool MessageField::openDefault(const QString& path, int language, const QString& askCreate) {
+void MessageField::openDefault(const QString& path, int language, const QString& askCreate) {
     if (QFileInfo::exists(path)) {
         m_field->clear();
         load(path);
-        return true;
+    } else {
+        if (!m_prompts.question(askCreate)) return;
+        m_field->clear();
+        m_file.startNew();
+        setLines(defaultMessageTemplate(language));
+        m_file.save(path, lines());
     }
-    if (!m_prompts.question(askCreate)) return false;
-    m_field->clear();
-    m_file.startNew();
-    setLines(defaultMessageTemplate(language));
-    m_file.save(path, lines());
-    return true;
+    m_currentFile = path;
 }

@@ -13,7 +13,8 @@ class QPlainTextEdit;
 // name between uses, and a missing default message is made anew when the user agrees.
 class MessageField {
 public:
-    MessageField(QPlainTextEdit* field, Prompts& prompts);
+    // `currentFile` is the shared state's message file: the one the text was last opened from or saved to.
+    MessageField(QPlainTextEdit* field, Prompts& prompts, QString& currentFile);
 
     // The field's text as file lines, and lines into the field: exact inverses, with every character kept
     // (no-break spaces and line separators included).
@@ -21,15 +22,16 @@ public:
     static QStringList linesOf(const QPlainTextEdit* field);
     void setLines(const QStringList& lines);
 
-    // Loads a file into the field; raises AppError when it cannot be read (the field keeps its text).
-    void load(const QString& path);
-    // Asks where to save the text, starting at `currentFile` when there is one; empty when cancelled.
-    QString chooseSavePath(const QString& currentFile);
-    // Saves the text in the layout of the file last loaded; raises AppError when it cannot.
-    void save(const QString& path);
+    // Makes `path` the current file and loads it; raises AppError when it cannot be read (the field keeps
+    // its text). openChosen asks for the file in `folder` first and empties the field before it loads.
+    void open(const QString& path);
+    void openChosen(const QString& folder);
+    // Asks where to save a text that is not empty (starting at the current file) and saves it there in the
+    // layout of the file last loaded; raises AppError when it cannot.
+    void saveChosen();
     // Loads the default message, or, when it is missing and `askCreate` is answered Yes, makes it from the
-    // template of the language. False when nothing was loaded.
-    bool openDefault(const QString& path, int language, const QString& askCreate);
+    // template of the language; either way it becomes the current file.
+    void openDefault(const QString& path, int language, const QString& askCreate);
 
     const TextFormat& format() const { return m_file.format(); }
     FileDialogRequest SaveDialog;
@@ -37,5 +39,9 @@ public:
 private:
     QPlainTextEdit* m_field;
     Prompts& m_prompts;
+    QString& m_currentFile;
     MessageFile m_file;
+
+    void load(const QString& path);
+    QString chooseSavePath();
 };

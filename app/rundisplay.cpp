@@ -34,7 +34,7 @@ MainWindowRunDisplay::~MainWindowRunDisplay() {
 
 void MainWindowRunDisplay::showPendingMessage() {
     if (!m_pendingMessage) return;
-    m_window.setMessageLines(*m_pendingMessage);
+    m_window.MessageText.setLines(*m_pendingMessage);
     m_pendingMessage.reset();
 }
 

@@ -348,6 +348,12 @@ void OAuthAccount::signOut() {
     m_accessToken.clear();
 }
 
+OAuthAccount::Login OAuthAccount::login() {
+    const SignInSettings settings = loadSignInSettings();
+    if (!settings.usesOAuth()) return {};
+    return {false, [this, settings](bool renew) { return accessToken(settings, renew); }};
+}
+
 AccessToken OAuthAccount::accessToken(const SignInSettings& settings, bool renew) {
     AccessToken result;
     const std::optional<Stored> s = stored();

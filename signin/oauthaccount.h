@@ -49,6 +49,13 @@ public:
     // false, else a new one from the refresh token. Waits for the provider in a local event loop; never
     // opens a browser.
     AccessToken accessToken(const SignInSettings& settings, bool renew);
+    // How the account logs in by the stored sign-in settings: with OAuth 2.0 without a password, its tokens
+    // from this sign-in (never through a browser: a scheduled run takes it too). Read anew on each call.
+    struct Login {
+        bool needsPassword = true;
+        AccessTokenSource accessToken; // empty for password login
+    };
+    Login login();
     // Once per program run, after the secret store failed: that the sign-in holds for this run only.
     QString takeStoreNotice();
 

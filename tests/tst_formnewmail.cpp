@@ -571,7 +571,7 @@ private Q_SLOTS:
 
         prompts.expectQuestion(true);
         click("ToolButton11");
-        const QStringList lines = w->messageLines();
+        const QStringList lines = w->MessageText.lines();
         QCOMPARE(lines.size(), 7);
         QCOMPARE(lines[0], firstLine);
         QVERIFY(lines[1].isEmpty() && lines[5].isEmpty());
@@ -582,7 +582,7 @@ private Q_SLOTS:
         w->Memo2->setPlainText(QStringLiteral("changed"));
         w->State.MessageFile.clear();
         click("ToolButton11");
-        QCOMPARE(w->messageLines(), lines);
+        QCOMPARE(w->MessageText.lines(), lines);
         QCOMPARE(w->State.MessageFile, w->State.DefaultMessageFile);
     }
 
@@ -601,7 +601,7 @@ private Q_SLOTS:
         prompts.expectQuestion(true);
         prompts.expectError();
         click("ToolButton11");
-        QCOMPARE(w->messageLines(), defaultMessageTemplate(0));
+        QCOMPARE(w->MessageText.lines(), defaultMessageTemplate(0));
         QCOMPARE(w->State.MessageFile, QStringLiteral("/before.txt"));
     }
 

@@ -71,7 +71,7 @@ class TstFormNewMailDelivery : public QObject, public MainWindowFixture {
         w->EditSubject->setText(QStringLiteral("  Angebot für Sie "));
         w->EditPatch->clear();
         w->SelHtml->setItemIndex(0);
-        w->setMessageLines({QStringLiteral("Hallo,"), QString(), QStringLiteral("Grüße")});
+        w->MessageText.setLines({QStringLiteral("Hallo,"), QString(), QStringLiteral("Grüße")});
     }
 
     QString writeFile(const QString& name, const QByteArray& bytes) {
@@ -172,7 +172,7 @@ private Q_SLOTS:
         w->EditSubject->setText(QStringLiteral("Zweite"));
         w->EditPatch->clear();
         w->SelHtml->setItemIndex(1);
-        w->setMessageLines({QStringLiteral("<p>Zweite</p>")});
+        w->MessageText.setLines({QStringLiteral("<p>Zweite</p>")});
         w->SendCurrentMail();
         QVERIFY(!w->State.SendFailed);
         VERIFY_PROMPTS(prompts);

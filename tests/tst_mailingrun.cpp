@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <functional>
 
@@ -703,6 +704,57 @@ private Q_SLOTS:
         QCOMPARE(schedule.armed, armed);
         QCOMPARE(schedule.date, armed ? QDate(2026, 12, 24) : kClock.date());
         QCOMPARE(schedule.time, armed ? QTime(18, 30) : kClock.time());
+    }
+
+    // A tick starts the run only when armed, idle, online and due; the online check (a network probe) is
+    // not made for nothing, and a start leaves the schedule armed for the run to see but stops the tick.
+    void scheduledStartTick_data() {
+        QTest::addColumn<bool>("armed");
+        QTest::addColumn<bool>("busy");
+        QTest::addColumn<bool>("online");
+        QTest::addColumn<int>("minutesToGo");
+        QTest::addColumn<bool>("starts");
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("due") << true << false << true << 0 << true << true;
+        QTest::newRow("not yet due") << true << false << true << 1 << false << true;
+        QTest::newRow("offline") << true << false << false << 0 << false << true;
+        QTest::newRow("a run or test mail in flight") << true << true << true << 0 << false << false;
+        QTest::newRow("disarmed, tick on its way") << false << false << true << 0 << false << false;
+    }
+    void scheduledStartTick() {
+        QFETCH(bool, armed);
+        QFETCH(bool, busy);
+        QFETCH(bool, online);
+        QFETCH(int, minutesToGo);
+        QFETCH(bool, starts);
+        QFETCH(bool, asked);
+        bool flag = false;
+        ScheduledStart schedule(flag);
+        schedule.setArmed(armed);
+        QCOMPARE(flag, armed);
+        bool wasAsked = false;
+        const auto probe = [&] {
+            wasAsked = true;
+            return online;
+        };
+        const QDateTime at = kClock.addSecs(60 * minutesToGo);
+        QCOMPARE(schedule.startsNow(busy, probe, kClock, at.date(), at.time()), starts);
+        QCOMPARE(wasAsked, asked);
+        QCOMPARE(schedule.timer()->isActive(), armed && !starts);
+        QCOMPARE(flag, armed);
+    }
+
+    void scheduledStartRestoresArmed() {
+        bool flag = false;
+        ScheduledStart schedule(flag);
+        const ScheduleSetting off = schedule.restore(0, 0, kClock);
+        QVERIFY(!off.armed && !flag && !schedule.timer()->isActive());
+        const ScheduleSetting on =
+            schedule.restore(dateToNumber(QDate(2026, 12, 24)), timeToNumber(QTime(9, 5)), kClock);
+        QVERIFY(on.armed && flag && schedule.timer()->isActive());
+        QCOMPARE(schedule.timer()->interval(), 20000);
+        schedule.setArmed(false);
+        QVERIFY(!flag && !schedule.timer()->isActive());
     }
 
     // The connection check tries the mail server too, when the account fields name one it can reach.
