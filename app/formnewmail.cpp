@@ -284,9 +284,10 @@ void TFormNewMail::ToolButton20Click() {
     if (FormSendingOptions->exec() != QDialog::Accepted || !isBlank(EditHost->text())) return;
     // A provider preset names its SMTP server: it fills the account's server while that is empty.
     const SignInSettings signIn = loadSignInSettings();
-    if (!signIn.usesOAuth() || signIn.endpoints().smtpHost.isEmpty()) return;
-    EditHost->setText(signIn.endpoints().smtpHost);
-    EditPort->setText(QString::number(signIn.endpoints().smtpPort));
+    const OAuthEndpoints preset = signIn.endpoints();
+    if (!signIn.usesOAuth() || preset.smtpHost.isEmpty()) return;
+    EditHost->setText(preset.smtpHost);
+    EditPort->setText(QString::number(preset.smtpPort));
 }
 
 void TFormNewMail::BitBtnAboutClick() {

@@ -47,8 +47,6 @@ public:
 
 } // namespace
 
-#define START(server) QVERIFY2((server).start(), qPrintable((server).errorString()))
-
 class TstFormNewMailDelivery : public QObject, public MainWindowFixture {
     Q_OBJECT
 

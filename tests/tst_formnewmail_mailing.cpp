@@ -11,6 +11,7 @@
 #include "recipients/recipientsort.h"
 #include "recipients/recipienttablemodel.h"
 #include "settings/settingsfile.h"
+#include "tests/support/closedport.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/parsedmail.h"
 #include "tests/support/scriptedprompts.h"
@@ -41,16 +42,7 @@ namespace {
 const QString account = QStringLiteral("user@example.test");
 const QDateTime kNow(QDate(2026, 12, 9), QTime(18, 30, 10));
 
-// A port on 127.0.0.1 where nobody listens.
-quint16 closedPort() {
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost);
-    return server.serverPort();
-}
-
 } // namespace
-
-#define START(server) QVERIFY2((server).start(), qPrintable((server).errorString()))
 
 // The mailing run, test mail, connection check and schedule as the main window carries them out.
 class TstFormNewMailMailing : public QObject, public MainWindowFixture {
@@ -61,16 +53,7 @@ class TstFormNewMailMailing : public QObject, public MainWindowFixture {
     static QString dataFile(const QString& name) { return dataFolderPath() + name; }
 
     void writeSettings(const TestSmtpServer& smtp, double date = 0, double time = 0, int language = 1) {
-        StoredSettings values;
-        values.SmtpHost = QStringLiteral("127.0.0.1");
-        values.SmtpUser = account;
-        values.SmtpPassword = QStringLiteral("secret");
-        values.SmtpPort = QString::number(smtp.port());
-        values.Language = language;
-        values.ScheduledDate = date;
-        values.ScheduledTime = time;
-        QDir().mkpath(dataFolderPath());
-        saveSettingsFile(dataFolderPath(), values, {});
+        storeAccount(smtp.port(), account, QStringLiteral("secret"), language, date, time);
     }
 
     void start() {

@@ -19,7 +19,6 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -41,20 +40,6 @@ const QString account = QStringLiteral("user@example.test");
 const QString kScope = QStringLiteral("https://mail.example.test/smtp offline_access openid email");
 const QDateTime kNow(QDate(2026, 12, 9), QTime(18, 30, 10));
 
-// Every file under the test's home, data, config and cache folders that holds `secret`.
-QStringList filesHolding(const QString& secret) {
-    QStringList found;
-    for (const char* variable : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
-        QDirIterator it(qEnvironmentVariable(variable), QDir::Files | QDir::Hidden,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            if (readBytes(path).contains(secret.toUtf8())) found << path;
-        }
-    }
-    return found;
-}
-
 QByteArray numberedList(int lines) {
     QByteArray bytes;
     for (int i = 1; i <= lines; ++i)
@@ -68,7 +53,12 @@ QString dataFile(const QString& name) {
 
 } // namespace
 
-#define START(server) QVERIFY2((server).start(), qPrintable((server).errorString()))
+// The test provider and an SMTP server that takes its tokens, both running.
+#define START_PROVIDER_AND_SMTP()                                                                            \
+    TestOAuthProvider provider(providerOptions());                                                           \
+    START(provider);                                                                                         \
+    TestSmtpServer smtp(xoauth2Server(provider));                                                            \
+    START(smtp)
 
 class TstFormNewMailSignIn : public QObject, public MainWindowFixture {
     Q_OBJECT
@@ -82,16 +72,7 @@ class TstFormNewMailSignIn : public QObject, public MainWindowFixture {
     // The account with an empty password: with OAuth 2.0 none is needed.
     void writeSettings(const TestSmtpServer& smtp, const QString& password = QString(), double date = 0,
                        double time = 0) {
-        StoredSettings values;
-        values.SmtpHost = QStringLiteral("127.0.0.1");
-        values.SmtpUser = account;
-        values.SmtpPassword = password;
-        values.SmtpPort = QString::number(smtp.port());
-        values.Language = 1;
-        values.ScheduledDate = date;
-        values.ScheduledTime = time;
-        QDir().mkpath(dataFolderPath());
-        saveSettingsFile(dataFolderPath(), values, {});
+        storeAccount(smtp.port(), account, password, 1, date, time);
     }
 
     void start() {
@@ -197,10 +178,7 @@ private Q_SLOTS:
     // First, while no Secret Service runs: the window says so once, and the sign-in serves this program
     // run.
     void withoutSecretService() {
-        TestOAuthProvider provider(providerOptions());
-        START(provider);
-        TestSmtpServer smtp(xoauth2Server(provider));
-        START(smtp);
+        START_PROVIDER_AND_SMTP();
         writeSettings(smtp);
         QVERIFY(writeBytes(dataFile(QStringLiteral("sendlist.csv")), numberedList(1)));
         start();
@@ -295,10 +273,7 @@ private Q_SLOTS:
     // access token (no new one asked for), the refresh token lives in the Secret Service, and neither is
     // in any file.
     void mailingLogsInWithTheToken() {
-        TestOAuthProvider provider(providerOptions());
-        START(provider);
-        TestSmtpServer smtp(xoauth2Server(provider));
-        START(smtp);
+        START_PROVIDER_AND_SMTP();
         writeSettings(smtp);
         QVERIFY(writeBytes(dataFile(QStringLiteral("sendlist.csv")), numberedList(3)));
         start();
@@ -342,10 +317,7 @@ private Q_SLOTS:
         QFETCH(int, secondsPerMail);
         QFETCH(QList<int>, tokenOfLogin);
         QFETCH(int, connections);
-        TestOAuthProvider provider(providerOptions(3600));
-        START(provider);
-        TestSmtpServer smtp(xoauth2Server(provider));
-        START(smtp);
+        START_PROVIDER_AND_SMTP();
         writeSettings(smtp);
         QVERIFY(writeBytes(dataFile(QStringLiteral("sendlist.csv")), numberedList(3)));
         start();
@@ -368,10 +340,7 @@ private Q_SLOTS:
     // The server refuses a token the program took for good (expired early at the provider): one new
     // token, one new login, and the run goes on.
     void refusedTokenIsRenewedOnce() {
-        TestOAuthProvider provider(providerOptions());
-        START(provider);
-        TestSmtpServer smtp(xoauth2Server(provider));
-        START(smtp);
+        START_PROVIDER_AND_SMTP();
         writeSettings(smtp);
         QVERIFY(writeBytes(dataFile(QStringLiteral("sendlist.csv")), numberedList(2)));
         start();
@@ -437,10 +406,7 @@ private Q_SLOTS:
 
     // OAuth chosen but nobody signed in: the run ends before the server is contacted, and no browser opens.
     void notSignedIn() {
-        TestOAuthProvider provider(providerOptions());
-        START(provider);
-        TestSmtpServer smtp(xoauth2Server(provider));
-        START(smtp);
+        START_PROVIDER_AND_SMTP();
         writeSettings(smtp);
         QVERIFY(writeBytes(dataFile(QStringLiteral("sendlist.csv")), numberedList(2)));
         SignInSettings settings;
@@ -464,10 +430,7 @@ private Q_SLOTS:
     // Back to the password: AUTH LOGIN as before, whatever sign-in is stored; and the password is needed
     // again.
     void passwordLoginUnchanged() {
-        TestOAuthProvider provider(providerOptions());
-        START(provider);
-        TestSmtpServer smtp(xoauth2Server(provider));
-        START(smtp);
+        START_PROVIDER_AND_SMTP();
         writeSettings(smtp, QStringLiteral("secret"));
         QVERIFY(writeBytes(dataFile(QStringLiteral("sendlist.csv")), numberedList(2)));
         start();
@@ -498,10 +461,7 @@ private Q_SLOTS:
     // The next program run takes the sign-in from the Secret Service; its scheduled run renews the access
     // token (which was never stored) and sends without opening a browser.
     void scheduledRunUsesTheStoredSignIn() {
-        TestOAuthProvider provider(providerOptions());
-        START(provider);
-        TestSmtpServer smtp(xoauth2Server(provider));
-        START(smtp);
+        START_PROVIDER_AND_SMTP();
         writeSettings(smtp);
         QVERIFY(writeBytes(dataFile(QStringLiteral("sendlist.csv")), numberedList(2)));
         start();
@@ -524,10 +484,7 @@ private Q_SLOTS:
 
     // A provider preset fills the account's server when it is still empty; sign out deletes the token.
     void presetServerAndSignOut() {
-        TestOAuthProvider provider(providerOptions());
-        START(provider);
-        TestSmtpServer smtp(xoauth2Server(provider));
-        START(smtp);
+        START_PROVIDER_AND_SMTP();
         writeSettings(smtp);
         start();
         signInThroughWindow(provider);

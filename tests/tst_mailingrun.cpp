@@ -71,8 +71,6 @@ QByteArray numberedList(int lines) {
 
 } // namespace
 
-#define START(server) QVERIFY2((server).start(), qPrintable((server).errorString()))
-
 class TstMailingRun : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;

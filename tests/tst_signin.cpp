@@ -1,17 +1,16 @@
 #include "core/optionsfile.h"
 #include "signin/oauthaccount.h"
 #include "signin/signinsettings.h"
+#include "tests/support/closedport.h"
 #include "tests/support/testenvironment.h"
 #include "tests/support/testfiles.h"
 #include "tests/support/testoauthprovider.h"
 #include "tests/support/testsecretservice.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTimer>
 #include <QUrlQuery>
 
@@ -37,30 +36,7 @@ SignInSettings settingsFor(const TestOAuthProvider& provider,
     return s;
 }
 
-// A port on 127.0.0.1 where nobody listens.
-quint16 closedPort() {
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost);
-    return server.serverPort();
-}
-
-// Every file under the test's home, data, config and cache folders that holds `secret`.
-QStringList filesHolding(const QString& secret) {
-    QStringList found;
-    for (const char* variable : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
-        QDirIterator it(qEnvironmentVariable(variable), QDir::Files | QDir::Hidden,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            if (readBytes(path).contains(secret.toUtf8())) found << path;
-        }
-    }
-    return found;
-}
-
 } // namespace
-
-#define START(server) QVERIFY2((server).start(), qPrintable((server).errorString()))
 
 class TstSignIn : public QObject {
     Q_OBJECT

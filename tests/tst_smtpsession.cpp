@@ -58,8 +58,6 @@ QString dialogueOf(const TestSmtpServer& server) {
 
 } // namespace
 
-#define START(server) QVERIFY2((server).start(), qPrintable((server).errorString()))
-
 class TstSmtpSession : public QObject {
     Q_OBJECT
 

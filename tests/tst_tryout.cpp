@@ -24,7 +24,6 @@
 
 #include <csignal>
 
-#define START(outbox) QVERIFY2((outbox).start(), qPrintable((outbox).errorString()))
 
 namespace {
 

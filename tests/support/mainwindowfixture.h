@@ -2,8 +2,11 @@
 
 #include "app/appwindows.h"
 #include "app/formnewmail.h"
+#include "core/paths.h"
+#include "settings/settingsfile.h"
 #include "tests/support/scriptedprompts.h"
 
+#include <QDir>
 #include <QList>
 #include <QTest>
 #include <QToolButton>
@@ -34,6 +37,22 @@ protected:
         if (prepare) prepare(*w);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
+    }
+
+    // Stores an account on 127.0.0.1 as the settings file the window reads at its first show; with a
+    // schedule when `date` and `time` are above 0.
+    static void storeAccount(quint16 port, const QString& user, const QString& password, int language = 1,
+                             double date = 0, double time = 0) {
+        StoredSettings values;
+        values.SmtpHost = QStringLiteral("127.0.0.1");
+        values.SmtpUser = user;
+        values.SmtpPassword = password;
+        values.SmtpPort = QString::number(port);
+        values.Language = language;
+        values.ScheduledDate = date;
+        values.ScheduledTime = time;
+        QDir().mkpath(dataFolderPath());
+        saveSettingsFile(dataFolderPath(), values, {});
     }
 
     // Ends the windows without closing the main window, which would save the settings.

@@ -1,5 +1,6 @@
 #include "tests/support/testoauthprovider.h"
 
+#include "tests/support/scriptserver.h"
 #include "tests/support/testsmtpserver.h"
 
 #include <QDeadlineTimer>
@@ -43,26 +44,9 @@ bool TestOAuthProvider::start() {
     if (!o.idToken) arguments << QStringLiteral("--no-id-token");
 
     m_process = std::make_unique<QProcess>();
-    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process->start(QStringLiteral("/usr/bin/python3"), arguments);
-    if (!m_process->waitForStarted(10000)) {
-        m_error = QStringLiteral("cannot start the test OAuth provider: ") + m_process->errorString();
-        return false;
-    }
-    QByteArray output;
-    QDeadlineTimer deadline(15000);
-    while (!output.contains('\n') && !deadline.hasExpired()) {
-        if (!m_process->waitForReadyRead(int(deadline.remainingTime()))) break;
-        output += m_process->readAllStandardOutput();
-    }
-    const QByteArray line = output.left(output.indexOf('\n')).trimmed();
-    if (!line.startsWith("LISTENING ")) {
-        m_error = QStringLiteral("the test OAuth provider did not listen: ") + QString::fromUtf8(output);
-        stop();
-        return false;
-    }
-    m_port = quint16(line.mid(10).toUInt());
-    return true;
+    m_port = startScriptServer(*m_process, arguments, QStringLiteral("the test OAuth provider"), m_error);
+    if (m_port == 0) stop();
+    return m_port != 0;
 }
 
 void TestOAuthProvider::stop() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/scriptserver.h"
+
 #include <QJsonObject>
 #include <QList>
 #include <QProcess>

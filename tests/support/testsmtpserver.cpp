@@ -1,5 +1,7 @@
 #include "tests/support/testsmtpserver.h"
 
+#include "tests/support/scriptserver.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -191,27 +193,9 @@ bool TestSmtpServer::start() {
                   << QStringLiteral("--delay-on") << o.delayOn;
 
     m_process = std::make_unique<QProcess>();
-    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process->start(QStringLiteral("/usr/bin/python3"), arguments);
-    if (!m_process->waitForStarted(10000)) {
-        m_error = QStringLiteral("cannot start the test SMTP server: ") + m_process->errorString();
-        return false;
-    }
-    QByteArray output;
-    QDeadlineTimer deadline(15000);
-    while (!output.contains('\n') && !deadline.hasExpired()) {
-        if (!m_process->waitForReadyRead(int(deadline.remainingTime()))) break;
-        output += m_process->readAllStandardOutput();
-    }
-    const QByteArray line = output.left(output.indexOf('\n')).trimmed();
-    if (!line.startsWith("LISTENING ")) {
-        m_error =
-            QStringLiteral("the test SMTP server did not start listening: ") + QString::fromUtf8(output);
-        stop();
-        return false;
-    }
-    m_port = quint16(line.mid(10).toUInt());
-    return true;
+    m_port = startScriptServer(*m_process, arguments, QStringLiteral("the test SMTP server"), m_error);
+    if (m_port == 0) stop();
+    return m_port != 0;
 }
 
 void TestSmtpServer::stop() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/scriptserver.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
