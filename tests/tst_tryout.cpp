@@ -24,7 +24,6 @@
 
 #include <csignal>
 
-
 namespace {
 
 QString runTryData(const QProcessEnvironment& environment, quint16 port, int* exitCode) {
