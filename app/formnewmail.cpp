@@ -1,32 +1,34 @@
 #include "app/formnewmail.h"
 
 #include "app/aboutbox.h"
+#include "app/filedroptarget.h"
 #include "app/rundisplay.h"
 #include "app/sendingoptionswindow.h"
 #include "core/blank.h"
 #include "core/help.h"
 #include "core/paths.h"
 #include "mailing/maildelivery.h"
+#include "mailing/mailingrun.h"
 #include "mailing/schedule.h"
+#include "mailing/testmail.h"
 #include "recipients/formgrid.h"
 #include "settings/settingsstate.h"
 #include "signin/oauthaccount.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDateEdit>
 #include <QDesktopServices>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QShortcut>
 #include <QTimer>
 #include <QToolBar>
@@ -45,7 +47,7 @@ TFormNewMail::TFormNewMail(Prompts& prompts, QWidget* parent)
     m_gate.closeLater = [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); };
 
     // Files dropped from the desktop load into the message field.
-    setAcceptDrops(true);
+    new FileDropTarget(this, [this](const QString& path) { runGuarded([&] { MessageText.open(path); }); });
 
     m_schedule = new ScheduledStart(State.ScheduleArmed, this);
     Timer1 = m_schedule->timer();
@@ -173,11 +175,6 @@ void TFormNewMail::ApplyLanguage() {
     LabelStatus->adjustSize();
 }
 
-QPoint TFormNewMail::languageMenuPosition() const {
-    const QRect frame = frameGeometry();
-    return {frame.left() + ToolButton7->x(), frame.top() + ToolBar1->height() + 30};
-}
-
 void TFormNewMail::ToolButton7Click() {
     PopupMenu1->popup(languageMenuPosition());
 }
@@ -239,21 +236,6 @@ void TFormNewMail::BitBtn5Click() {
     if (!isBlank(text)) QGuiApplication::clipboard()->setText(text);
 }
 
-void TFormNewMail::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
-}
-
-void TFormNewMail::dropEvent(QDropEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    event->acceptProposedAction();
-    runGuarded([&] { DropFiles(urls); });
-}
-
-void TFormNewMail::DropFiles(const QList<QUrl>& urls) {
-    if (urls.isEmpty() || !urls.first().isLocalFile()) return;
-    MessageText.open(urls.first().toLocalFile());
-}
-
 // ---- Settings, about box, help, online update ---------------------------------------------------------
 
 void TFormNewMail::LoadSettings() {
@@ -261,16 +243,13 @@ void TFormNewMail::LoadSettings() {
 }
 
 void TFormNewMail::SaveSettings() {
-    const StoredSettings values = settingsToStore(typedAccount(), State, CheckBox1->isChecked(),
-                                                  DateTimePicker1->dateTime(), DateTimePicker2->dateTime());
-    // The file's 8-bit format cannot hold every character: say which are lost before they are. The fields
-    // keep what was typed, so this session goes on with it.
-    const QString unstorable = unstorableCharactersMessage(values, State.Language);
-    if (!unstorable.isEmpty()) m_prompts.warning(unstorable);
-    saveSettingsFile(State.DataFolder, values, [this](const QString& path) { RemoveFileElevated(path); });
-    // What is stored now is what arming the schedule looks at.
-    State.SmtpHost = values.SmtpHost;
-    State.SmtpUser = values.SmtpUser;
+    // The fields keep what was typed, also what the file cannot hold: this session goes on with it.
+    saveSettingsFrom(
+        State,
+        settingsToStore(typedAccount(), State, CheckBox1->isChecked(), DateTimePicker1->dateTime(),
+                        DateTimePicker2->dateTime()),
+        [this](const QString& text) { m_prompts.warning(text); },
+        [this](const QString& path) { RemoveFileElevated(path); });
 }
 
 void TFormNewMail::BitBtnSaveSenderClick() {
@@ -309,16 +288,12 @@ void TFormNewMail::ShowHelp(const QString& anchor) {
 }
 
 void TFormNewMail::ToolButton13Click() {
-    const UpdateRequest request = updateRequestForThisProgram(State.UpdatePath, State.UpdateAction);
     // The consent may be refused long after this returns, even after the window is gone.
-    const QPointer<TFormNewMail> self(this);
-    const auto failed = [self] {
-        if (!self) return;
-        const QString text = self->State.Texts.MsgUpdateFailed;
-        self->prompts().error(text.isEmpty() ? messageTextsFor(self->State.Language).MsgUpdateFailed : text);
+    const auto failed = [self = QPointer<TFormNewMail>(this)] {
+        if (self) self->m_prompts.error(self->State.Texts.MsgUpdateFailed);
     };
-    const ProgramStarter starter = StartProgram ? StartProgram : ProgramStarter(startProgram);
-    if (runOnlineUpdate(request, starter, failed) == UpdateOutcome::Failed) failed();
+    const UpdateRequest request = updateRequestForThisProgram(State.UpdatePath, State.UpdateAction);
+    if (runOnlineUpdate(request, StartProgram, failed) == UpdateOutcome::Failed) failed();
 }
 
 void TFormNewMail::RemoveFileElevated(const QString& path) {
@@ -327,4 +302,130 @@ void TFormNewMail::RemoveFileElevated(const QString& path) {
     ToolButton13Click();
     State.UpdateAction.clear();
     State.UpdatePath.clear();
+}
+
+void TFormNewMail::BtnMailClick() {
+    // One run at a time; a click or tick while one runs (or a message is in flight) is let pass.
+    if (m_gate.busy()) return;
+    BitBtn4Click();
+    // With OAuth 2.0 the login needs no password.
+    if (!typedAccount().isComplete(SignIn->login().needsPassword)) {
+        m_prompts.error(State.Texts.MsgEnterAccount);
+        return;
+    }
+    State.StopRequested = false;
+    ProgressBar1->setValue(0);
+    setPanelTone(PanelMessage, false);
+    RunMailing();
+}
+
+void TFormNewMail::BitBtnStopClick() {
+    State.StopRequested = true;
+}
+
+void TFormNewMail::RunMailing() {
+    MailingRun::Setup setup = MailingRun::setupFor(State, typedAccount(), loadSendingOptions());
+    setup.accessToken = SignIn->login().accessToken;
+    setup.now = [this] { return now(); };
+    setup.writeBackIntervalMs = WriteBackIntervalMs;
+    State.MailingReport.clear();
+
+    MainWindowRunDisplay display(*this);
+    MailingRun run(display, *IdSMTP, setup);
+    // A close asked for during the run is carried out once the pass ends, after the list is written.
+    DeliveryGate::Pass pass(m_gate, DeliveryGate::Work::Run);
+    m_runDisplay = &display;
+    const auto finish = qScopeGuard([&] {
+        State.ListFile = run.listFile();
+        State.MailingReport = run.report();
+        if (!run.messageFile().isEmpty()) State.MessageFile = run.messageFile();
+        m_runDisplay = nullptr;
+    });
+    run.run();
+}
+
+// ---- Test mail ----------------------------------------------------------------------------------------
+
+void TFormNewMail::BitBtnTestmailClick() {
+    if (m_gate.busy()) return;
+    // A mail needs a sender: without the account's address it would go out from nobody.
+    if (!typedAccount().isComplete(false)) {
+        m_prompts.error(State.Texts.MsgEnterAccount);
+        return;
+    }
+    if (isBlank(EditMail->text())) {
+        m_prompts.warning(State.Texts.MsgEnterRecipient);
+        return;
+    }
+    if (m_prompts.question(State.Texts.MsgAttachAsk)) BitBtnOpenClick();
+    QCoreApplication::processEvents();
+    PanelMessage->clear();
+    PanelMessage->repaint();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto waitCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    if (isBlank(EditSubject->text())) EditSubject->setText(QStringLiteral("Testmail"));
+    if (isBlank(Memo2->toPlainText())) Memo2->setPlainText(QStringLiteral("Testmail Text"));
+    Memo2->repaint();
+    SendCurrentMail();
+    if (!State.SendFailed) PanelMessage->setText(State.Texts.MsgMailsSent);
+}
+
+void TFormNewMail::SendCurrentMail() {
+    // A delivery in flight keeps its outcome: the second one is refused without touching it.
+    if (!m_gate.delivering()) State.SendFailed = false;
+    const TestMail mail{messageInFields(), typedAccount(), State.Language, SignIn->login().accessToken,
+                        State.Texts.MsgMailingRunning};
+    // A failed delivery has already dropped its connection; the box says why below its own text.
+    LastDelivery = mail.send(*IdSMTP, m_gate, [this](const DeliveryResult& result) {
+        State.SendFailed = !result.sent;
+        if (result.sent) return showOnline(true);
+        m_prompts.error(MailingRun::errorBoxText(State.Texts.MsgMailError, result));
+    });
+}
+
+// ---- Connection check ---------------------------------------------------------------------------------
+
+void TFormNewMail::BitBtnCheckClick() {
+    if (m_checking) return;
+    const QScopedValueRollback<bool> checking(m_checking, true);
+    const AccountFields account = typedAccount();
+    State.OnlineState =
+        probeOnline(onlineProbeTargets(WebProbeTargets, account.host, account.port), ProbeTimeoutMs);
+    showOnline(State.OnlineState,
+               State.OnlineState ? State.Texts.StatusConnected : State.Texts.StatusOffline);
+}
+
+// ---- Scheduled start ----------------------------------------------------------------------------------
+
+void TFormNewMail::CheckBox1Click() {
+    if (isBlank(State.SmtpHost) || isBlank(State.SmtpUser)) {
+        m_prompts.error(State.Texts.MsgEnterAccount);
+        return;
+    }
+    m_schedule->setArmed(CheckBox1->isChecked());
+}
+
+void TFormNewMail::Timer1Timer() {
+    // While the list editor is open the run waits for the next tick: the editor may be about to save the
+    // list the run would write.
+    if (FormGrid && FormGrid->isVisible()) return;
+    const auto online = [this] {
+        BitBtnCheckClick();
+        return State.OnlineState;
+    };
+    if (!m_schedule->startsNow(m_gate.busy(), online, now(), DateTimePicker1->date(),
+                               DateTimePicker2->time()))
+        return;
+    runGuarded([this] { BtnMailClick(); });
+    CheckBox1->setChecked(false);
+    m_schedule->setArmed(false);
+    // The used-up schedule is stored at once: a crash later must not send the mailing again at next start.
+    runGuarded([this] { SaveSettings(); });
+}
+
+void TFormNewMail::RestoreSchedule() {
+    const ScheduleSetting schedule = m_schedule->restore(State.ScheduledDate, State.ScheduledTime, now());
+    if (schedule.armed) CheckBox1->setChecked(true);
+    DateTimePicker1->setDate(schedule.date);
+    DateTimePicker2->setTime(schedule.time);
 }

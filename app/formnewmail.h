@@ -47,8 +47,8 @@ public:
 
     // Opens a file or web address with the desktop's handler; tests replace it to see what was opened.
     std::function<bool(const QUrl&)> OpenUrl;
-    // Starts the installer without waiting; tests replace it to see the command (empty: the real start).
-    ProgramStarter StartProgram;
+    // Starts the installer without waiting; tests replace it to see the command.
+    ProgramStarter StartProgram = startProgram;
 
     // The clock of the schedule and the sent stamps; tests set their own (empty: the system's).
     std::function<QDateTime()> Now;
@@ -91,8 +91,6 @@ public:
     void ToolButton18Click();
     // Sending options: caps and habits for the next run.
     void ToolButton20Click();
-    // A file dropped onto the window: the first local file of the drop is loaded into Memo2.
-    void DropFiles(const QList<QUrl>& urls);
     // Opens the current help file; an empty anchor shows its table of contents.
     void ShowHelp(const QString& anchor = QString());
 
@@ -103,8 +101,6 @@ public:
     void RemoveFileElevated(const QString& path);
     // Step 6 of the first show: arms a stored schedule, or sets the pickers to now.
     void RestoreSchedule();
-    // Where ToolButton7Click pops up the language menu (screen coordinates).
-    QPoint languageMenuPosition() const;
 
     // The SMTP connection that the test mails and the mailing runs share; tests give it their options.
     MailDelivery* IdSMTP = nullptr;
@@ -127,8 +123,6 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

@@ -139,6 +139,11 @@ void FormNewMailControls::showOnline(bool online, const QString& status) {
     LabelStatus->show();
 }
 
+QPoint FormNewMailControls::languageMenuPosition() const {
+    const QRect frame = ToolBar1->window()->frameGeometry();
+    return {frame.left() + ToolButton7->x(), frame.top() + ToolBar1->height() + 30};
+}
+
 void FormNewMailControls::applyControlTexts(QWidget* form, int language) {
     for (const ControlText& t : mainWindowControlTexts()) {
         QWidget* control = form->findChild<QWidget*>(QLatin1String(t.control));

@@ -3,6 +3,7 @@
 #include "core/accountfields.h"
 #include "mailing/mailrequest.h"
 
+#include <QPoint>
 #include <QString>
 
 class QAction;
@@ -64,6 +65,8 @@ public:
     void clearMessageFields();
     // The connection indicator; `status` beside it when not empty.
     void showOnline(bool online, const QString& status = QString());
+    // Where the language menu pops up: below the toolbar at the language button (screen coordinates).
+    QPoint languageMenuPosition() const;
 
 protected:
     // Builds every control on `form`, the window's look and the tab order.

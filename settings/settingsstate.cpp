@@ -46,3 +46,13 @@ StoredSettings settingsToStore(const AccountFields& typed, const SharedState& st
     }
     return values;
 }
+
+void saveSettingsFrom(SharedState& state, const StoredSettings& values,
+                      const std::function<void(const QString&)>& warn,
+                      const RemoveFileElevatedFunction& removeFileElevated) {
+    const QString unstorable = unstorableCharactersMessage(values, state.Language);
+    if (!unstorable.isEmpty()) warn(unstorable);
+    saveSettingsFile(state.DataFolder, values, removeFileElevated);
+    state.SmtpHost = values.SmtpHost;
+    state.SmtpUser = values.SmtpUser;
+}

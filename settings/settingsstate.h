@@ -18,3 +18,10 @@ void loadSettingsInto(SharedState& state);
 // value); 0 and 0 when it is off.
 StoredSettings settingsToStore(const AccountFields& typed, const SharedState& state, bool scheduleOn,
                                const QDateTime& scheduleDate, const QDateTime& scheduleTime);
+
+// Saves `values` into the settings file of the state's data folder (see saveSettingsFile). Characters the
+// file cannot hold are named through `warn` before they are lost. Once saved, the state holds the stored
+// server and user, which arming the schedule looks at; a failed save raises AppError and leaves them.
+void saveSettingsFrom(SharedState& state, const StoredSettings& values,
+                      const std::function<void(const QString&)>& warn,
+                      const RemoveFileElevatedFunction& removeFileElevated);

@@ -1,8 +1,10 @@
 #include "core/apperror.h"
+#include "mailing/deliverygate.h"
 #include "mailing/htmltext.h"
 #include "mailing/mailcomposer.h"
 #include "mailing/maildelivery.h"
 #include "mailing/smtpsession.h"
+#include "mailing/testmail.h"
 #include "tests/support/parsedmail.h"
 #include "tests/support/testenvironment.h"
 #include "tests/support/testsmtpserver.h"
@@ -13,6 +15,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <optional>
 
 using Auth = TestSmtpServer::Options::Auth;
 Q_DECLARE_METATYPE(TestSmtpServer::Options)
@@ -1392,6 +1396,60 @@ private Q_SLOTS:
         QVERIFY(clock.elapsed() < 8000);
         QVERIFY(!delivery.isOpen());
         QVERIFY(!delivery.isBusy());
+    }
+
+    // A test mail goes with the account as typed, under the gate: refused while another delivery is in
+    // flight or before the server when its port is no number, and its outcome seen while the gate holds.
+    void testMail_data() {
+        QTest::addColumn<QString>("port"); // empty: the server's
+        QTest::addColumn<bool>("busy");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("sent") << "" << false << false;
+        QTest::newRow("content refused") << "" << false << true;
+        QTest::newRow("another delivery in flight") << "" << true << false;
+        QTest::newRow("port is no number") << "25x" << false << false;
+    }
+    void testMail() {
+        QFETCH(QString, port);
+        QFETCH(bool, busy);
+        QFETCH(bool, refused);
+        TestSmtpServer::Options options;
+        if (refused) options.refuseContent = {QStringLiteral("to@example.test")};
+        TestSmtpServer smtp(options);
+        START(smtp);
+        TestMail mail{baseRequest(),
+                      {QStringLiteral("127.0.0.1"), port.isEmpty() ? QString::number(smtp.port()) : port,
+                       QStringLiteral("typed@example.test"), QString()},
+                      1,
+                      {},
+                      QStringLiteral("busy")};
+        mail.request.user = QStringLiteral("stale@example.test"); // the account is set from the typed one
+        MailDelivery delivery;
+        delivery.setOptions(testOptions());
+        DeliveryGate gate;
+        std::optional<DeliveryGate::Pass> inFlight;
+        if (busy) inFlight.emplace(gate, DeliveryGate::Work::Delivery);
+        int shown = 0;
+        QString error;
+        DeliveryResult result;
+        try {
+            result = mail.send(delivery, gate, [&](const DeliveryResult& r) {
+                ++shown;
+                QVERIFY(gate.delivering());
+                QCOMPARE(r.sent, !refused);
+            });
+        } catch (const AppError& e) {
+            error = e.text();
+        }
+        const bool contact = !busy && port.isEmpty();
+        QCOMPARE(shown, contact ? 1 : 0);
+        QCOMPARE(gate.delivering(), busy);
+        QCOMPARE(smtp.connectionCount(), contact ? 1 : 0);
+        if (busy) QCOMPARE(error, QStringLiteral("busy"));
+        QCOMPARE(error.isEmpty(), contact);
+        QCOMPARE(result.sent, contact && !refused);
+        QCOMPARE(smtp.messages().size(), result.sent ? 1 : 0);
+        if (result.sent) QCOMPARE(smtp.messages()[0].sender, QStringLiteral("typed@example.test"));
     }
 
     void portText_data() {

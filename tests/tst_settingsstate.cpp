@@ -5,6 +5,9 @@
 #include "tests/support/testenvironment.h"
 #include "tests/support/testfiles.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 // Between the settings file and the program's shared state.
@@ -82,6 +85,49 @@ private Q_SLOTS:
         QCOMPARE(values.Reserved, stateBefore().ReservedSettings);
         QCOMPARE(values.ScheduledDate, scheduleOn ? dateTimeToNumber(date) : 0.0);
         QCOMPARE(values.ScheduledTime, scheduleOn ? dateTimeToNumber(time) : 0.0);
+    }
+    // A save names what the file cannot hold before the file is written, and only a save that worked
+    // changes the server and user the schedule looks at.
+    void saveWarnsFirstAndTakesTheStoredServer_data() {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("all fits") << "pw" << true;
+        QTest::newRow("password the file cannot hold") << "pw\u5bc6" << true;
+        QTest::newRow("file cannot be written") << "pw" << false;
+    }
+    void saveWarnsFirstAndTakesTheStoredServer() {
+        QFETCH(QString, password);
+        QFETCH(bool, writable);
+        SharedState state = stateBefore();
+        const QString file = state.DataFolder + settingsFileName();
+        QFile::remove(file);
+        if (!writable) QVERIFY(QDir().mkpath(file + QStringLiteral("/in-the-way")));
+        const auto cleanUp = qScopeGuard([&] { QDir(file).removeRecursively(); });
+        StoredSettings values;
+        values.SmtpHost = QStringLiteral("new.example.org");
+        values.SmtpUser = QStringLiteral("me@example.org");
+        values.SmtpPassword = password;
+        values.SmtpPort = QStringLiteral("25");
+        QStringList warnings;
+        QStringList removed;
+        const auto warn = [&](const QString& text) {
+            QVERIFY2(!QFileInfo(file).isFile(), "warned after the file was written");
+            warnings << text;
+        };
+        bool raised = false;
+        try {
+            saveSettingsFrom(state, values, warn, [&](const QString& path) { removed << path; });
+        } catch (const AppError&) {
+            raised = true;
+        }
+        QCOMPARE(warnings.size(), password == QLatin1String("pw") ? 0 : 1);
+        if (!warnings.isEmpty())
+            QVERIFY2(warnings.first().contains(QChar(0x5bc6)), qPrintable(warnings.first()));
+        QCOMPARE(raised, !writable);
+        QCOMPARE(removed, writable ? QStringList() : QStringList{file});
+        QCOMPARE(QFileInfo(file).isFile(), writable);
+        QCOMPARE(state.SmtpHost, writable ? values.SmtpHost : QStringLiteral("old.example.net"));
+        QCOMPARE(state.SmtpUser, writable ? values.SmtpUser : QString());
     }
 };
 
