@@ -28,7 +28,6 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QScopeGuard>
-#include <QScopedValueRollback>
 #include <QShortcut>
 #include <QTimer>
 #include <QToolBar>
@@ -386,13 +385,11 @@ void TFormNewMail::SendCurrentMail() {
 // ---- Connection check ---------------------------------------------------------------------------------
 
 void TFormNewMail::BitBtnCheckClick() {
-    if (m_checking) return;
-    const QScopedValueRollback<bool> checking(m_checking, true);
     const AccountFields account = typedAccount();
-    State.OnlineState =
-        probeOnline(onlineProbeTargets(WebProbeTargets, account.host, account.port), ProbeTimeoutMs);
-    showOnline(State.OnlineState,
-               State.OnlineState ? State.Texts.StatusConnected : State.Texts.StatusOffline);
+    const std::optional<bool> online = OnlineCheck.run(account.host, account.port);
+    if (!online) return;
+    State.OnlineState = *online;
+    showOnline(*online, *online ? State.Texts.StatusConnected : State.Texts.StatusOffline);
 }
 
 // ---- Scheduled start ----------------------------------------------------------------------------------

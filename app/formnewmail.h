@@ -52,9 +52,8 @@ public:
 
     // The clock of the schedule and the sent stamps; tests set their own (empty: the system's).
     std::function<QDateTime()> Now;
-    // The public web host the connection check tries (tests point it at 127.0.0.1), and how long it waits.
-    QList<ProbeTarget> WebProbeTargets{publicWebHost()};
-    int ProbeTimeoutMs = 4000;
+    // The connection check: the web hosts it tries and how long it waits.
+    ConnectionCheck OnlineCheck;
     // How often a running mailing writes its list back at the least (crash safety).
     int WriteBackIntervalMs = 2000;
 
@@ -142,7 +141,6 @@ private:
     // The account fields hold what the settings file held. Until then (a first show that failed) closing
     // must not save, or the empty fields would replace the stored account.
     bool m_settingsShown = false;
-    bool m_checking = false;
     DeliveryGate m_gate;
     ScheduledStart* m_schedule = nullptr;
     MainWindowRunDisplay* m_runDisplay = nullptr; // while a run shows its lines

@@ -52,3 +52,11 @@ bool probeOnline(const QList<ProbeTarget>& targets, int timeoutMs) {
     }
     return online;
 }
+
+std::optional<bool> ConnectionCheck::run(const QString& host, const QString& port) {
+    if (m_running) return std::nullopt;
+    m_running = true;
+    const bool online = probeOnline(onlineProbeTargets(webHosts, host, port), timeoutMs);
+    m_running = false;
+    return online;
+}

@@ -279,7 +279,7 @@ private Q_SLOTS:
     void statusTextsFollowTheLanguage() {
         QTcpServer web;
         QVERIFY(web.listen(QHostAddress::LocalHost));
-        w->WebProbeTargets = {{QStringLiteral("127.0.0.1"), web.serverPort()}};
+        w->OnlineCheck.webHosts = {{QStringLiteral("127.0.0.1"), web.serverPort()}};
         click("ToolButtonCheck");
         QCOMPARE(w->LabelStatus->text(), QStringLiteral("Verbunden"));
         click("ToolButton2");

@@ -59,8 +59,8 @@ class TstFormNewMailMailing : public QObject, public MainWindowFixture {
     void start() {
         showMainWindow([this](TFormNewMail& window) {
             window.Now = [] { return kNow; };
-            window.WebProbeTargets = {{QStringLiteral("127.0.0.1"), web.serverPort()}};
-            window.ProbeTimeoutMs = 2000;
+            window.OnlineCheck.webHosts = {{QStringLiteral("127.0.0.1"), web.serverPort()}};
+            window.OnlineCheck.timeoutMs = 2000;
         });
     }
 
@@ -410,7 +410,7 @@ private Q_SLOTS:
         START(smtp);
         writeSettings(smtp);
         start();
-        if (!webUp) w->WebProbeTargets = {{QStringLiteral("127.0.0.1"), closedPort()}};
+        if (!webUp) w->OnlineCheck.webHosts = {{QStringLiteral("127.0.0.1"), closedPort()}};
         if (!smtpUp) w->EditPort->setText(QString::number(closedPort()));
         QVERIFY(!w->LabelStatus->isVisible());
         click("ToolButtonCheck");

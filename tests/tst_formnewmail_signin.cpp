@@ -78,8 +78,8 @@ class TstFormNewMailSignIn : public QObject, public MainWindowFixture {
     void start() {
         showMainWindow([this](TFormNewMail& window) {
             window.Now = [this] { return clock; };
-            window.WebProbeTargets = {{QStringLiteral("127.0.0.1"), web.serverPort()}};
-            window.ProbeTimeoutMs = 2000;
+            window.OnlineCheck.webHosts = {{QStringLiteral("127.0.0.1"), web.serverPort()}};
+            window.OnlineCheck.timeoutMs = 2000;
         });
         // The desktop's browser is the stand-in, which signs in at once.
         w->OpenUrl = [this](const QUrl& url) {

@@ -21,6 +21,12 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -70,6 +76,28 @@ QByteArray numberedList(int lines) {
 }
 
 } // namespace
+
+// A port on 127.0.0.1 that neither takes nor refuses a connection: its queue holds one connection and is
+// full, so the system drops a new one's first packet and the connection waits.
+struct SilentPort {
+    int listener = socket(AF_INET, SOCK_STREAM, 0);
+    int filler = socket(AF_INET, SOCK_STREAM, 0);
+    quint16 port = 0;
+    SilentPort() {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        auto* any = reinterpret_cast<sockaddr*>(&address);
+        if (bind(listener, any, length) != 0 || listen(listener, 0) != 0) return;
+        if (getsockname(listener, any, &length) != 0 || ::connect(filler, any, length) != 0) return;
+        port = ntohs(address.sin_port);
+    }
+    ~SilentPort() {
+        close(filler);
+        close(listener);
+    }
+};
 
 class TstMailingRun : public QObject {
     Q_OBJECT
@@ -756,6 +784,20 @@ private Q_SLOTS:
     }
 
     // The connection check tries the mail server too, when the account fields name one it can reach.
+    // A check asked for while another waits is let pass; the next one after it runs again.
+    void connectionCheckLetsASecondPass() {
+        const SilentPort silent;
+        QVERIFY(silent.port != 0);
+        ConnectionCheck check;
+        check.webHosts = {{QStringLiteral("127.0.0.1"), silent.port}};
+        check.timeoutMs = 300;
+        std::optional<bool> second = true;
+        QTimer::singleShot(20, [&] { second = check.run(QString(), QString()); });
+        QCOMPARE(check.run(QString(), QString()), std::optional<bool>(false));
+        QCOMPARE(second, std::nullopt);
+        QCOMPARE(check.run(QString(), QString()), std::optional<bool>(false));
+    }
+
     void onlineProbeTargets_data() {
         QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("port");
