@@ -329,7 +329,7 @@ void TFormNewMail::RunMailing() {
     setup.writeBackIntervalMs = WriteBackIntervalMs;
     State.MailingReport.clear();
 
-    MainWindowRunDisplay display(*this);
+    MainWindowRunDisplay display(*this, MessageText, State, m_prompts);
     MailingRun run(display, *IdSMTP, setup);
     // A close asked for during the run is carried out once the pass ends, after the list is written.
     DeliveryGate::Pass pass(m_gate, DeliveryGate::Work::Run);

@@ -1,7 +1,9 @@
 #include "app/rundisplay.h"
 
-#include "app/formnewmail.h"
+#include "app/formnewmailcontrols.h"
+#include "app/messagefield.h"
 #include "app/radiogroup.h"
+#include "core/sharedstate.h"
 #include "mailing/smtpsession.h"
 
 #include <QCoreApplication>
@@ -9,18 +11,21 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QToolBar>
 
 void setPanelTone(QLabel* panel, bool aborted) {
     panel->setStyleSheet(aborted ? QStringLiteral("QLabel { background: white; color: #800000; }")
                                  : QStringLiteral("QLabel { background: white; color: #000080; }"));
 }
 
-MainWindowRunDisplay::MainWindowRunDisplay(TFormNewMail& window)
-    : m_window(window), m_fields{window.EditMail, window.EditSubject, window.EditPatch,   window.Edit1,
-                                 window.Memo2,    window.SelHtml,     window.ProgressBar1},
-      m_blocked{window.findChild<QWidget*>(QStringLiteral("ToolButton1")),
-                window.findChild<QWidget*>(QStringLiteral("ToolButton3")),
-                window.findChild<QWidget*>(QStringLiteral("ToolButton8"))} {
+MainWindowRunDisplay::MainWindowRunDisplay(FormNewMailControls& window, MessageField& message,
+                                           const SharedState& state, Prompts& prompts)
+    : m_window(window), m_message(message), m_state(state),
+      m_prompts(prompts), m_fields{window.EditMail, window.EditSubject, window.EditPatch,   window.Edit1,
+                                   window.Memo2,    window.SelHtml,     window.ProgressBar1},
+      m_blocked{window.ToolBar1->findChild<QWidget*>(QStringLiteral("ToolButton1")),
+                window.ToolBar1->findChild<QWidget*>(QStringLiteral("ToolButton3")),
+                window.ToolBar1->findChild<QWidget*>(QStringLiteral("ToolButton8"))} {
     for (QWidget* button : m_blocked)
         button->setEnabled(false);
     m_sincePaint.start();
@@ -34,7 +39,7 @@ MainWindowRunDisplay::~MainWindowRunDisplay() {
 
 void MainWindowRunDisplay::showPendingMessage() {
     if (!m_pendingMessage) return;
-    m_window.MessageText.setLines(*m_pendingMessage);
+    m_message.setLines(*m_pendingMessage);
     m_pendingMessage.reset();
 }
 
@@ -61,7 +66,7 @@ void MainWindowRunDisplay::processEvents() {
 }
 
 bool MainWindowRunDisplay::stopRequested() const {
-    return m_window.State.StopRequested;
+    return m_state.StopRequested;
 }
 
 void MainWindowRunDisplay::showRecipient(const QString& address, const QString& subject,
@@ -88,11 +93,11 @@ void MainWindowRunDisplay::showDelivery(const DeliveryResult& result) {
 
 void MainWindowRunDisplay::reportDeliveryError(const DeliveryResult& result) {
     paint(); // the box names no recipient: the fields behind it must
-    const MessageTexts& texts = m_window.State.Texts;
+    const MessageTexts& texts = m_state.Texts;
     // A refused login ends the run: its box says so; any other failure gets the delivery error box.
-    m_window.prompts().error(
-        result.loginRefused ? texts.MsgLoginRefused.arg(result.failureText().section(QLatin1Char('\n'), 0, 0))
-                            : MailingRun::errorBoxText(texts.MsgMailError, result));
+    m_prompts.error(result.loginRefused
+                        ? texts.MsgLoginRefused.arg(result.failureText().section(QLatin1Char('\n'), 0, 0))
+                        : MailingRun::errorBoxText(texts.MsgMailError, result));
 }
 
 void MainWindowRunDisplay::showStatus(const QString& text, Tone tone) {
@@ -102,9 +107,9 @@ void MainWindowRunDisplay::showStatus(const QString& text, Tone tone) {
 }
 
 bool MainWindowRunDisplay::question(const QString& text) {
-    return m_window.prompts().question(text);
+    return m_prompts.question(text);
 }
 
 QString MainWindowRunDisplay::chooseListFile(const QString& folder, const QString& fileName) {
-    return m_window.prompts().openFile({folder, fileName, QStringLiteral("Alle (*)")});
+    return m_prompts.openFile({folder, fileName, QStringLiteral("Alle (*)")});
 }

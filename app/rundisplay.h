@@ -8,9 +8,12 @@
 
 #include <optional>
 
+class FormNewMailControls;
+class MessageField;
+class Prompts;
 class QLabel;
 class QWidget;
-class TFormNewMail;
+struct SharedState;
 
 // The status panel's colour: navy for results, maroon for an aborted run.
 void setPanelTone(QLabel* panel, bool aborted);
@@ -25,7 +28,9 @@ class MainWindowRunDisplay : public MailingRunDisplay {
 public:
     static constexpr int kRefreshMs = 40;
 
-    explicit MainWindowRunDisplay(TFormNewMail& window);
+    // `state` gives the stop request and the texts as they are at each question.
+    MainWindowRunDisplay(FormNewMailControls& controls, MessageField& message, const SharedState& state,
+                         Prompts& prompts);
     ~MainWindowRunDisplay() override;
 
     // Lets the fields paint what they hold now (and again from here on, when `stay`).
@@ -46,7 +51,10 @@ public:
     QString chooseListFile(const QString& folder, const QString& fileName) override;
 
 private:
-    TFormNewMail& m_window;
+    FormNewMailControls& m_window;
+    MessageField& m_message;
+    const SharedState& m_state;
+    Prompts& m_prompts;
     const QList<QWidget*> m_fields;
     const QList<QWidget*> m_blocked;
     std::optional<QStringList> m_pendingMessage;
