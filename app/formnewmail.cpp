@@ -308,23 +308,24 @@ void TFormNewMail::BtnMailClick() {
     if (m_gate.busy()) return;
     BitBtn4Click();
     // With OAuth 2.0 the login needs no password.
-    if (!typedAccount().isComplete(SignIn->login().needsPassword)) {
+    const OAuthAccount::Login login = SignIn->login();
+    if (!typedAccount().isComplete(login.needsPassword)) {
         m_prompts.error(State.Texts.MsgEnterAccount);
         return;
     }
     State.StopRequested = false;
     ProgressBar1->setValue(0);
     setPanelTone(PanelMessage, false);
-    RunMailing();
+    RunMailing(login.accessToken);
 }
 
 void TFormNewMail::BitBtnStopClick() {
     State.StopRequested = true;
 }
 
-void TFormNewMail::RunMailing() {
+void TFormNewMail::RunMailing(const AccessTokenSource& accessToken) {
     MailingRun::Setup setup = MailingRun::setupFor(State, typedAccount(), loadSendingOptions());
-    setup.accessToken = SignIn->login().accessToken;
+    setup.accessToken = accessToken;
     setup.now = [this] { return now(); };
     setup.writeBackIntervalMs = WriteBackIntervalMs;
     State.MailingReport.clear();

@@ -3,6 +3,7 @@
 #include "app/formnewmailcontrols.h"
 #include "app/messagefield.h"
 #include "app/qttranslation.h"
+#include "core/accesstoken.h"
 #include "core/onlineupdate.h"
 #include "core/prompts.h"
 #include "core/sharedstate.h"
@@ -70,7 +71,8 @@ public:
     void BitBtnStopClick();
     void BitBtnCheckClick();
     void BitBtnTestmailClick();
-    void RunMailing();
+    // With OAuth 2.0 the login takes its token from `accessToken`; empty: the password.
+    void RunMailing(const AccessTokenSource& accessToken);
     void CheckBox1Click();
     void Timer1Timer();
     // A mailing run is in progress (its display lets events through once per line).

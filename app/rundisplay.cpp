@@ -18,14 +18,15 @@ void setPanelTone(QLabel* panel, bool aborted) {
                                  : QStringLiteral("QLabel { background: white; color: #000080; }"));
 }
 
-MainWindowRunDisplay::MainWindowRunDisplay(FormNewMailControls& window, MessageField& message,
+MainWindowRunDisplay::MainWindowRunDisplay(FormNewMailControls& controls, MessageField& message,
                                            const SharedState& state, Prompts& prompts)
-    : m_window(window), m_message(message), m_state(state),
-      m_prompts(prompts), m_fields{window.EditMail, window.EditSubject, window.EditPatch,   window.Edit1,
-                                   window.Memo2,    window.SelHtml,     window.ProgressBar1},
-      m_blocked{window.ToolBar1->findChild<QWidget*>(QStringLiteral("ToolButton1")),
-                window.ToolBar1->findChild<QWidget*>(QStringLiteral("ToolButton3")),
-                window.ToolBar1->findChild<QWidget*>(QStringLiteral("ToolButton8"))} {
+    : m_controls(controls), m_message(message), m_state(state),
+      m_prompts(prompts), m_fields{controls.EditMail,    controls.EditSubject, controls.EditPatch,
+                                   controls.Edit1,       controls.Memo2,       controls.SelHtml,
+                                   controls.ProgressBar1},
+      m_blocked{controls.ToolBar1->findChild<QWidget*>(QStringLiteral("ToolButton1")),
+                controls.ToolBar1->findChild<QWidget*>(QStringLiteral("ToolButton3")),
+                controls.ToolBar1->findChild<QWidget*>(QStringLiteral("ToolButton8"))} {
     for (QWidget* button : m_blocked)
         button->setEnabled(false);
     m_sincePaint.start();
@@ -55,8 +56,8 @@ void MainWindowRunDisplay::paint(bool stay) {
 }
 
 void MainWindowRunDisplay::showProgress(int position, int maximum) {
-    m_window.ProgressBar1->setMaximum(maximum);
-    m_window.ProgressBar1->setValue(position);
+    m_controls.ProgressBar1->setMaximum(maximum);
+    m_controls.ProgressBar1->setValue(position);
     if (maximum == 0 || position == 0) paint(); // the start shows at once
 }
 
@@ -71,24 +72,24 @@ bool MainWindowRunDisplay::stopRequested() const {
 
 void MainWindowRunDisplay::showRecipient(const QString& address, const QString& subject,
                                          const QString& attachment) {
-    m_window.EditMail->setText(address);
-    m_window.EditSubject->setText(subject);
-    m_window.EditPatch->setText(attachment);
+    m_controls.EditMail->setText(address);
+    m_controls.EditSubject->setText(subject);
+    m_controls.EditPatch->setText(attachment);
 }
 
 void MainWindowRunDisplay::showMessage(const QStringList& lines, bool html) {
-    m_window.SelHtml->setItemIndex(html ? 1 : 0);
+    m_controls.SelHtml->setItemIndex(html ? 1 : 0);
     m_pendingMessage = lines;
 }
 
 void MainWindowRunDisplay::showMailNumber(int number) {
-    m_window.Edit1->setText(QString::number(number));
+    m_controls.Edit1->setText(QString::number(number));
 }
 
 void MainWindowRunDisplay::showDelivery(const DeliveryResult& result) {
     if (!result.sent) return;
-    m_window.ImageConnect->show();
-    m_window.ImageDisconnect->hide();
+    m_controls.ImageConnect->show();
+    m_controls.ImageDisconnect->hide();
 }
 
 void MainWindowRunDisplay::reportDeliveryError(const DeliveryResult& result) {
@@ -101,9 +102,9 @@ void MainWindowRunDisplay::reportDeliveryError(const DeliveryResult& result) {
 }
 
 void MainWindowRunDisplay::showStatus(const QString& text, Tone tone) {
-    setPanelTone(m_window.PanelMessage, tone == Tone::Aborted);
-    m_window.PanelMessage->setText(text);
-    m_window.PanelMessage->repaint();
+    setPanelTone(m_controls.PanelMessage, tone == Tone::Aborted);
+    m_controls.PanelMessage->setText(text);
+    m_controls.PanelMessage->repaint();
 }
 
 bool MainWindowRunDisplay::question(const QString& text) {

@@ -51,7 +51,7 @@ public:
     QString chooseListFile(const QString& folder, const QString& fileName) override;
 
 private:
-    FormNewMailControls& m_window;
+    FormNewMailControls& m_controls;
     MessageField& m_message;
     const SharedState& m_state;
     Prompts& m_prompts;
